@@ -1,0 +1,4 @@
+#include "model/kepler_layout.h"
+
+// Stub: to be built.
+void placeKeplerLayout(RunState&) {}

@@ -1,0 +1,4 @@
+#include "model/scales.h"
+
+// Stub: to be built.
+void computeScales(RunState&) {}

@@ -1,0 +1,61 @@
+#include "run/run_sequence.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "frame/barycentric_frame.h"
+#include "frame/closest_pair.h"
+#include "frame/initial_data.h"
+#include "model/placement.h"
+#include "model/scales.h"
+#include "run/parameter_input.h"
+#include "run/run_state.h"
+#include "run/validation.h"
+#include "textio/file_channel.h"
+#include "textio/report_writer.h"
+
+namespace {
+
+// Fills a 12-character name field, padding with blanks.
+void setName(Name12& field, std::string_view value) {
+  field.fill(' ');
+  std::memcpy(field.data(), value.data(), value.size());
+}
+
+}  // namespace
+
+int runProgram() {
+  // Static storage: zero-initialised before the run, never allocated or copied.
+  static RunState run;
+
+  setName(run.parameterFileName, "Kelvara4.dat");
+  setName(run.reportFileName, "Kelvara4Err");
+  setName(run.overrideFileName, "file_okf.dat");
+
+  if (!readParameters(run)) {
+    // The read-error record has gone to the console and the report file; no initial-data
+    // file was written, so the run reports failure.
+    finishConsole();
+    return 1;
+  }
+  applyOverride(run);
+
+  // Refuse, before anything is computed or written, parameters outside the ranges in which
+  // the formulas hold and an initial-data file name that would overwrite the run's own files.
+  refuseRunIf(checkParameters(run));
+  refuseRunIf(checkDataFileName(run));
+
+  computeScales(run);
+  placeBodies(run);
+  buildBarycentricFrame(run);
+  computeInitialDataValues(run);
+  // The search reads and changes nothing the initial-data file holds, so it may run before
+  // the file is written; its distances are checked with the rest.
+  findClosestPair(run);
+  refuseRunIf(checkResultsFinite(run));
+
+  writeInitialData(run);
+  writeReport(run);
+  finishConsole();
+  return 0;
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+// The decimal form of a double: 0.d1d2d3... x 10^exponent.
+struct DecimalDigits {
+  bool negative = false;  // the value is below zero
+  char digits[18] = {};   // significant digits, "1".."9" first, at most 17, no trailing zeros;
+                          // "0" for zero; NUL-terminated
+  int count = 0;          // number of characters in digits
+  int exponent = 0;       // decimal exponent; 0 for zero
+};
+
+// The 17 leading significant digits of a finite value, correctly rounded, trailing zeros
+// removed; zero of either sign gives digits "0", exponent 0, not negative.
+// REQUIRES: value is finite.
+DecimalDigits toDecimalDigits(double value);
+
+// Rounds half up on the digit string to at most n significant digits (n >= 1): only the digit
+// after the cut decides. A carry out of the first digit gives "1" followed by n zeros and
+// raises the exponent by one; *carried (if not null) tells whether that happened.
+DecimalDigits roundDigits(const DecimalDigits& value, int n, bool* carried = nullptr);

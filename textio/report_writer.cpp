@@ -1,0 +1,4 @@
+#include "textio/report_writer.h"
+
+// Stub: to be built.
+void writeReport(RunState&) {}
