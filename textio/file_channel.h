@@ -29,8 +29,11 @@ struct FileChannel {
   size_t inOffset = 0;         // first unread byte of inBuffer
   bool inAtEnd = false;        // the file has no bytes past inBuffer
 
-  // Test hook: when set, written records are appended here instead of going to a file.
+  // Test hook: when set, written records (characters and CR LF) are appended here instead of
+  // going to a file.
   std::string* capture = nullptr;
+  // Test hook: when set, records are read from this text instead of a file.
+  const std::string* source = nullptr;
   // Test hook: when above 0, the write that would make this many writes fails.
   int failOnWrite = 0;
   int writesDone = 0;
