@@ -1,12 +1,309 @@
 #include "textio/free_format.h"
 
-// Stub: to be built.
-std::string formatFreeReal(double) { return {}; }
+#include <cassert>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+#include "textio/decimal_digits.h"
+#include "textio/fixed_field.h"
+
+namespace {
+
+// Significant digits shown by a free-format real: one or more before the point, 15 after
+// the first digit.
+constexpr int kRealSignificantDigits = 16;
+constexpr int kFractionDigits = kRealSignificantDigits - 1;
+// Exponents 1..7 (1 <= |value| < 10^7 on the 17-digit form) take the fixed form.
+constexpr int kLargestFixedExponent = 7;
+
+char digitAt(const DecimalDigits& d, int index) { return index < d.count ? d.digits[index] : '0'; }
+
+}  // namespace
+
+std::string formatFreeReal(double value) {
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value < 0.0 ? "-Infinity" : "Infinity";
+
+  const DecimalDigits exact = toDecimalDigits(value);
+  const DecimalDigits d = roundDigits(exact, kRealSignificantDigits);
+  std::string text;
+  if (d.negative) text += '-';
+  // The form is chosen on the exponent before rounding, the digits before the point by the
+  // exponent after it.
+  if (exact.exponent >= 1 && exact.exponent <= kLargestFixedExponent) {
+    // 1234.5  ->  "1234.500000000000000"
+    int i = 0;
+    for (; i < d.exponent; ++i) text += digitAt(d, i);
+    text += '.';
+    for (const int end = i + kFractionDigits; i < end; ++i) text += digitAt(d, i);
+    return text;
+  }
+  // 0.00123  ->  "1.230000000000000E-003";  0.0  ->  "0.000000000000000E+000"
+  text += digitAt(d, 0);
+  text += '.';
+  for (int i = 1; i <= kFractionDigits; ++i) text += digitAt(d, i);
+  const bool isZero = d.digits[0] == '0';
+  const int shown = isZero ? 0 : d.exponent - 1;
+  const int magnitude = std::abs(shown);
+  assert(magnitude <= 999);
+  text += 'E';
+  text += shown < 0 ? '-' : '+';
+  text += static_cast<char>('0' + magnitude / 100);
+  text += static_cast<char>('0' + magnitude / 10 % 10);
+  text += static_cast<char>('0' + magnitude % 10);
+  return text;
+}
+
 FreeFormatRecord::FreeFormatRecord(FileChannel& channel) : channel_(channel) {}
-void FreeFormatRecord::addInteger(int) {}
-void FreeFormatRecord::addReal(double) {}
-void FreeFormatRecord::addText(const char*, int) {}
-void FreeFormatRecord::finishRecord() {}
-void FreeFormatRecord::addNumber(std::string_view, int) {}
-void FreeFormatRecord::handOverLine() {}
-IoStatus readFreeFormat(FileChannel&, std::span<const FreeTarget>) { return IoStatus::Error; }
+
+void FreeFormatRecord::addInteger(int value) {
+  char text[16];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  assert(result.ec == std::errc());
+  addNumber(std::string_view(text, static_cast<size_t>(result.ptr - text)), kIntegerFieldWidth);
+}
+
+void FreeFormatRecord::addReal(double value) { addNumber(formatFreeReal(value), kRealFieldWidth); }
+
+// A number stands right-aligned in its field; after another number the field is one column
+// wider, which gives the separating blank. It goes to a new line unless the room left is
+// strictly larger than its columns, and is never split.
+//   first item 1.0     ->  " " + 7 blanks + "1.000000000000000"   (opening blank, 24 columns)
+//   -2 after a number  ->  9 blanks + "-2"                          (12 columns)
+//   5 after a text     ->  10 blanks + "5"                          (11 columns)
+void FreeFormatRecord::addNumber(std::string_view text, int width) {
+  const int columns = afterNumber_ ? width + 1 : width;
+  afterNumber_ = true;
+  const int pad = pendingBlanks_ + columns - static_cast<int>(text.size());
+  assert(pad >= 0);
+  pendingBlanks_ = 0;
+  if (room_ <= columns) handOverLine();
+  line_.append(static_cast<size_t>(pad), ' ');
+  line_.append(text);
+  room_ -= columns;
+  assert(room_ >= 1);
+}
+
+// A text goes in as it stands. When it does not fit in the room left it fills the line to
+// the last column and goes on at column 2 of the next line, after a blank:
+//   79 characters at the start  ->  " " + 79 characters (80), then a fresh line owing " "
+void FreeFormatRecord::addText(const char* characters, int length) {
+  assert(length >= 0);
+  afterNumber_ = false;
+  int remaining = length;
+  while (remaining > 0) {
+    // Invariant: room_ >= 1 and pendingBlanks_ is 1 only on a fresh line.
+    assert(room_ >= 1 && pendingBlanks_ <= 1);
+    if (room_ > remaining) {
+      appendPendingBlanks();
+      line_.append(characters, static_cast<size_t>(remaining));
+      room_ -= remaining;
+      return;
+    }
+    const int taken = room_;
+    appendPendingBlanks();
+    line_.append(characters, static_cast<size_t>(taken));
+    characters += taken;
+    remaining -= taken;
+    handOverLine();
+    pendingBlanks_ = 1;
+  }
+}
+
+void FreeFormatRecord::finishRecord() {
+  appendPendingBlanks();
+  handOverLine();
+  pendingBlanks_ = 1;
+  afterNumber_ = false;
+}
+
+void FreeFormatRecord::appendPendingBlanks() {
+  line_.append(static_cast<size_t>(pendingBlanks_), ' ');
+  pendingBlanks_ = 0;
+}
+
+void FreeFormatRecord::handOverLine() {
+  writeRecord(channel_, line_);
+  line_.clear();
+  room_ = kFreeFormatRoom;
+}
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Characters that end the text of a value (a line end ends it too).
+bool endsValue(char c) { return isBlank(c) || c == ',' || c == '/'; }
+
+// The record being scanned, fetched from the channel one record at a time.
+class RecordCursor {
+ public:
+  explicit RecordCursor(FileChannel& channel) : channel_(channel) {}
+
+  // Fetches the channel's next record: Ok, EndOfFile or Error. A carriage return ends the
+  // record's data wherever it stands.
+  IoStatus nextRecord() {
+    const IoStatus status = readRecord(channel_, record_);
+    if (status != IoStatus::Ok) return status;
+    cut_ = channel_.recordCut;
+    end_ = record_.find('\r');
+    if (end_ == std::string::npos) end_ = record_.size();
+    position_ = 0;
+    return IoStatus::Ok;
+  }
+
+  bool atEnd() const { return position_ >= end_; }
+  char peek() const { return record_[position_]; }
+  void advance() { ++position_; }
+  // Whether characters past the end of this record's data were passed over unread.
+  bool cut() const { return cut_; }
+
+  void skipBlanks() {
+    while (!atEnd() && isBlank(peek())) advance();
+  }
+
+  // The text of the value starting here: up to a blank, tab, comma, slash or the line end.
+  std::string_view takeValue() {
+    const size_t start = position_;
+    while (!atEnd() && !endsValue(peek())) advance();
+    return std::string_view(record_).substr(start, position_ - start);
+  }
+
+ private:
+  FileChannel& channel_;
+  std::string record_;
+  size_t end_ = 0;       // end of the record's data
+  size_t position_ = 0;  // next character to scan
+  bool cut_ = false;
+};
+
+enum class ItemKind { Value, Null, Slash };
+
+struct Item {
+  ItemKind kind = ItemKind::Null;
+  std::string_view text;  // the value's characters, for ItemKind::Value
+};
+
+// Finds the next item: passes over blanks, tabs and line ends, takes a comma that follows a
+// value as that value's separator, and gives a null item for any other comma. `afterValue`
+// tells whether the last item was a value (or a repeat) whose separator may still follow.
+IoStatus findItem(RecordCursor& cursor, bool& afterValue, Item& item) {
+  for (;;) {
+    cursor.skipBlanks();
+    if (cursor.atEnd()) {
+      // Characters past a cut were never seen: what comes next is not known.
+      if (cursor.cut()) return IoStatus::Error;
+      const IoStatus status = cursor.nextRecord();
+      if (status != IoStatus::Ok) return status;
+      continue;
+    }
+    const char c = cursor.peek();
+    if (c == ',') {
+      cursor.advance();
+      if (afterValue) {
+        afterValue = false;
+        continue;
+      }
+      item.kind = ItemKind::Null;
+      return IoStatus::Ok;
+    }
+    if (c == '/') {
+      item.kind = ItemKind::Slash;
+      return IoStatus::Ok;
+    }
+    item.kind = ItemKind::Value;
+    item.text = cursor.takeValue();
+    // A value that runs into a cut may have lost characters.
+    if (cursor.atEnd() && cursor.cut()) return IoStatus::Error;
+    afterValue = true;
+    return IoStatus::Ok;
+  }
+}
+
+bool beginsQuotedOrParenthesised(std::string_view text) {
+  return !text.empty() && (text[0] == '\'' || text[0] == '"' || text[0] == '(' || text[0] == ')');
+}
+
+// Converts `text` into the target by the integer or real rules (no implied fraction digits).
+// On failure the target keeps its value.
+IoStatus storeValue(const FreeTarget& target, std::string_view text) {
+  if (beginsQuotedOrParenthesised(text)) return IoStatus::Error;
+  if (target.integer != nullptr) {
+    int value = *target.integer;
+    if (convertIntegerText(text, value) != IoStatus::Ok) return IoStatus::Error;
+    *target.integer = value;
+  } else if (target.real != nullptr) {
+    double value = *target.real;
+    if (convertRealText(text, 0, value) != IoStatus::Ok) return IoStatus::Error;
+    *target.real = value;
+  }
+  return IoStatus::Ok;
+}
+
+// Splits "r*v" into its count and value; false when the text is not of that form (no "*", or
+// something other than decimal digits before it). A count larger than `limit` comes back as
+// limit + 1: a repeat never covers more than the targets left, so a huge count such as
+// 99999999999999* simply covers them all. (limit + 1 fits easily: a span of targets holds far
+// fewer than SIZE_MAX / 10 elements.)
+bool splitRepeat(std::string_view text, size_t limit, size_t& count, std::string_view& value) {
+  const size_t star = text.find('*');
+  if (star == std::string_view::npos || star == 0) return false;
+  size_t n = 0;
+  for (size_t i = 0; i < star; ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') return false;
+    if (n <= limit) n = n * 10 + static_cast<size_t>(c - '0');
+  }
+  count = n <= limit ? n : limit + 1;
+  value = text.substr(star + 1);
+  return true;
+}
+
+}  // namespace
+
+// List-directed reading. Items are separated by blanks, tabs and line ends, with at most one
+// comma among them; a comma with no value before it is a null value that leaves its target
+// alone. "r*v" stands for r copies of v and "r*" for r null values; a slash ends the read with
+// the targets not yet reached unchanged. Each call starts at a new record and never looks past
+// the record in which its last item ended, so the rest of that record is passed over.
+IoStatus readFreeFormat(FileChannel& channel, std::span<const FreeTarget> targets) {
+  if (targets.empty()) return IoStatus::Ok;
+  RecordCursor cursor(channel);
+  if (const IoStatus status = cursor.nextRecord(); status != IoStatus::Ok) return status;
+
+  bool afterValue = false;
+  size_t repeatsLeft = 0;  // further targets that take the current repeat
+  bool repeatIsNull = false;
+  std::string repeatText;  // the v of the current r*v
+  for (size_t i = 0; i < targets.size(); ++i) {
+    const FreeTarget& target = targets[i];
+    if (repeatsLeft > 0) {
+      --repeatsLeft;
+      if (!repeatIsNull && storeValue(target, repeatText) != IoStatus::Ok) return IoStatus::Error;
+      continue;
+    }
+    Item item;
+    if (const IoStatus status = findItem(cursor, afterValue, item); status != IoStatus::Ok) {
+      return status;
+    }
+    if (item.kind == ItemKind::Slash) return IoStatus::Ok;
+    if (item.kind == ItemKind::Null) continue;
+
+    size_t count = 0;
+    std::string_view value;
+    if (!beginsQuotedOrParenthesised(item.text) &&
+        splitRepeat(item.text, targets.size() - i, count, value)) {
+      // "3*" -> three null values;  "2*7" -> 7 into this target and the next
+      if (count == 0) return IoStatus::Error;
+      repeatsLeft = count - 1;
+      repeatIsNull = value.empty();
+      repeatText.assign(value);
+      if (repeatIsNull) continue;
+    } else {
+      value = item.text;
+    }
+    if (storeValue(target, value) != IoStatus::Ok) return IoStatus::Error;
+  }
+  return IoStatus::Ok;
+}

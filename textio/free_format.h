@@ -12,17 +12,21 @@ constexpr int kIntegerFieldWidth = 11;
 constexpr int kRealFieldWidth = 24;
 
 // The text of a real in a free-format record: fixed form "1234.500000000000000" when the
-// 17-digit exponent lies in 1..7, else exponent form "5.000000000000000E-001".
+// 17-digit exponent lies in 1..7, else exponent form "5.000000000000000E-001". Zero of either
+// sign is "0.000000000000000E+000". A value that is not finite (never written by a valid run)
+// gives "NaN", "Infinity" or "-Infinity".
 std::string formatFreeReal(double value);
 
 // One free-format write statement on a channel (a file channel or the console). Items are
 // added in order; lines that are full go to the channel as records; finishRecord hands over
-// the last line.
+// the last line and leaves the object ready for a new statement on the same channel.
+// A channel failure stops the run inside writeRecord; no item ever fails.
 class FreeFormatRecord {
  public:
   explicit FreeFormatRecord(FileChannel& channel);
   void addInteger(int value);
   void addReal(double value);
+  // REQUIRES: length >= 0 and `characters` holds at least `length` bytes.
   void addText(const char* characters, int length);
   void addText(std::string_view text) { addText(text.data(), static_cast<int>(text.size())); }
   void finishRecord();
@@ -30,13 +34,14 @@ class FreeFormatRecord {
  private:
   void addNumber(std::string_view text, int width);
   void handOverLine();
+  void appendPendingBlanks();
 
   FileChannel& channel_;
-  std::string line_;                 // characters of the line being built
-  int room_ = kFreeFormatRoom;       // columns still available on the line
-  int pendingBlanks_ = 1;            // blanks owed before the next characters
-  bool afterNumber_ = false;         // the last item was an integer or a real
-  bool freshLine_ = true;            // nothing has been appended to the line yet
+  std::string line_;            // characters of the line being built
+  int room_ = kFreeFormatRoom;  // columns still available on the line; always >= 1
+  int pendingBlanks_ = 1;       // blanks owed before the next characters: 1 only while a
+                                // fresh line still owes its opening blank
+  bool afterNumber_ = false;    // the last item was an integer or a real
 };
 
 // Where one free-format value goes: exactly one pointer is set.
@@ -46,6 +51,11 @@ struct FreeTarget {
 };
 
 // Reads values for the targets from the channel's next record onward (list-directed input:
-// blanks and line ends pass, commas separate and give null values, a slash ends the read,
-// r*v repeats). Returns Ok, EndOfFile when the file ends before a value, or Error.
+// blanks, tabs and line ends pass, commas separate and give null values, a slash ends the read,
+// r*v repeats). The rest of the record in which the read ended is passed over: the next read
+// starts at the following record. Returns Ok (null values and an early slash included),
+// EndOfFile when the file ends before a value, or Error (a value that does not convert, a
+// quoted or parenthesised value, a repeat count of 0, a record that cannot be read, or a value
+// that runs into the cut end of an over-long record). A target whose value failed, or that got
+// a null value, keeps its former value; targets filled before a failure stay filled.
 [[nodiscard]] IoStatus readFreeFormat(FileChannel& channel, std::span<const FreeTarget> targets);
