@@ -232,7 +232,7 @@ TEST(ClosestPair, MatchesLiteralLoopOnManyConfigurations) {
     return std::uniform_real_distribution<double>(lo, hi)(rng);
   };
   auto integer = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  const double specials[] = {kNaN, kInf, -kInf, 1.0e200, -1.0e200, 0.0};
+  const double oddValues[] = {kNaN, kInf, -kInf, 1.0e200, -1.0e200, 0.0};
   const double starts[] = {kPairSearchStart, kInf, kNaN, 0.0, 1.5, 1.0};
   const int sizes[] = {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 16, 17, 31, 64, 101};
 
@@ -263,13 +263,13 @@ TEST(ClosestPair, MatchesLiteralLoopOnManyConfigurations) {
             case 4:  // some coordinates NaN, infinite or large enough to overflow the sums
               p = {double(integer(0, 5)), double(integer(0, 5)), double(integer(0, 5))};
               if (integer(0, 3) == 0) {
-                const double special = specials[integer(0, 5)];
+                const double odd = oddValues[integer(0, 5)];
                 if (integer(0, 2) == 0)
-                  p.x = special;
+                  p.x = odd;
                 else if (integer(0, 1) == 0)
-                  p.y = special;
+                  p.y = odd;
                 else
-                  p.z = special;
+                  p.z = odd;
               }
               break;
           }
