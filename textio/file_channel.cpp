@@ -1,27 +1,453 @@
 #include "textio/file_channel.h"
 
-// Stub: to be built.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cassert>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-void setCommandLineArguments(int, char**) {}
-std::string resolveFileName(int, std::string_view name) { return std::string(name); }
-IoStatus openExisting(FileChannel&, int, std::string_view, bool) { return IoStatus::Error; }
-void openForOutput(FileChannel&, int, std::string_view) {}
-// Minimal in-memory paths until the file channels are built.
-IoStatus readRecord(FileChannel& c, std::string& record) {
-  if (c.source == nullptr || c.position >= static_cast<int64_t>(c.source->size())) return IoStatus::EndOfFile;
-  size_t end = c.source->find('\n', c.position);
-  size_t stop = end == std::string::npos ? c.source->size() : end;
-  record.assign(*c.source, c.position, stop - c.position);
-  if (!record.empty() && record.back() == '\r') record.pop_back();
-  c.position = end == std::string::npos ? c.source->size() : end + 1;
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Bytes asked of the file per read, and the buffered output that makes a write worth it.
+constexpr size_t kReadChunk = 64 * 1024;
+constexpr size_t kWriteChunk = 64 * 1024;
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+std::vector<std::string> commandLineArguments;
+size_t nextArgument = 0;
+
+std::FILE* consoleOutputHook = nullptr;
+std::FILE* consoleInputHook = nullptr;
+
+std::FILE* consoleOutput() { return consoleOutputHook != nullptr ? consoleOutputHook : stdout; }
+std::FILE* consoleInput() { return consoleInputHook != nullptr ? consoleInputHook : stdin; }
+
+bool isConsole(const FileChannel& channel) { return &channel == &consoleChannel(); }
+
+// `text` without leading and trailing blanks, cut to the longest file name.
+// "  run.dat  "  ->  "run.dat"
+std::string toFileName(std::string_view text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return std::string();
+  const size_t last = text.find_last_not_of(' ');
+  std::string_view trimmed = text.substr(first, last - first + 1);
+  return std::string(trimmed.substr(0, kMaxFileNameLength));
+}
+
+// Writes all of `data` to `fd`, going on after short writes. Returns false with errno set
+// when the file refuses a byte.
+bool writeAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void writeConsole(std::string_view text) {
+  if (text.empty()) return;
+  if (std::fwrite(text.data(), 1, text.size(), consoleOutput()) != text.size()) {
+    stopOnIoFailure(consoleChannel(), "write", errno);
+  }
+}
+
+// Finishes the console's output; returns false with errno in `error` when the line break or
+// the flush cannot be written. Leaves the stop to the caller, so that a failing console does
+// not hide the failure that stops the run.
+bool endConsoleOutput(int& error) {
+  FileChannel& console = consoleChannel();
+  bool ok = true;
+  if (console.recordShown) {
+    console.recordShown = false;
+    console.lineOpen = false;
+    if (std::fwrite(kLineEnd.data(), 1, kLineEnd.size(), consoleOutput()) != kLineEnd.size()) {
+      error = errno;
+      ok = false;
+    }
+  }
+  if (std::fflush(consoleOutput()) != 0 && ok) {
+    error = errno;
+    ok = false;
+  }
+  return ok;
+}
+
+// Asks on the console for the name of the file on `channelNumber` until the answer is not
+// blank. Stops the run when standard input ends or fails first.
+std::string askFileName(int channelNumber) {
+  FileChannel& console = consoleChannel();
+  const std::string question = "File name missing or blank - please enter file name" +
+                               std::string(kLineEnd) + "UNIT " + std::to_string(channelNumber) +
+                               "? ";
+  for (;;) {
+    if (console.lineOpen) {
+      writeConsole(kLineEnd);
+      console.lineOpen = false;
+    }
+    writeConsole(question);
+    if (std::fflush(consoleOutput()) != 0) stopOnIoFailure(console, "write", errno);
+
+    // One line of input; past kMaxRecordLength characters the rest of the line is passed over.
+    std::string answer;
+    int c;
+    std::FILE* in = consoleInput();
+    while ((c = std::getc(in)) != EOF && c != '\n') {
+      if (answer.size() < static_cast<size_t>(kMaxRecordLength)) {
+        answer.push_back(static_cast<char>(c));
+      }
+    }
+    if (c == EOF && std::ferror(in)) {
+      const int error = errno;
+      stopRun("cannot read standard input: " + std::string(std::strerror(error)));
+    }
+    if (!answer.empty() && answer.back() == '\r') answer.pop_back();  // not part of the name
+    std::string fileName = toFileName(answer);
+    if (!fileName.empty()) return fileName;
+    if (c == EOF) {
+      // End the question's line so that the message does not follow it on the terminal;
+      // when a record was shown, finishing the console ends it.
+      if (!console.recordShown) writeConsole(kLineEnd);
+      stopRun("no file name for unit " + std::to_string(channelNumber) + ": standard input ended");
+    }
+  }
+}
+
+// Opens `path` read-write, else read-only, else write-only (the first creating the file when
+// `create`). Returns the descriptor and fills the channel's access fields, or returns -1 with
+// errno set to the reason the read-write open was refused.
+int openFile(const std::string& path, bool create, FileChannel& opened) {
+  struct Attempt {
+    int flags;
+    AccessMode access;
+  };
+  const Attempt attempts[] = {
+      {O_RDWR | (create ? O_CREAT : 0), AccessMode::ReadWrite},
+      {O_RDONLY, AccessMode::ReadOnly},
+      {O_WRONLY, AccessMode::WriteOnly},
+  };
+  int refused = 0;
+  for (const Attempt& attempt : attempts) {
+    int fd;
+    do {
+      fd = ::open(path.c_str(), attempt.flags | O_CLOEXEC | O_NOCTTY, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+      if (refused == 0) refused = errno;
+      continue;
+    }
+    struct stat status;
+    int error = 0;
+    if (::fstat(fd, &status) != 0) {
+      error = errno;
+    } else if (S_ISDIR(status.st_mode)) {
+      error = EISDIR;  // a directory opens for reading but is not a file of records
+    }
+    if (error != 0) {
+      ::close(fd);
+      if (refused == 0) refused = error;
+      break;
+    }
+    opened.access = attempt.access;
+    opened.refusedErrno = refused;
+    opened.truncatable = S_ISREG(status.st_mode);
+    return fd;
+  }
+  errno = refused;
+  return -1;
+}
+
+// Makes `channel` an open channel on `fd`, positioned at the start of the file.
+void connect(FileChannel& channel, int number, std::string path, int fd,
+             const FileChannel& opened) {
+  channel.number = number;
+  channel.name = std::move(path);
+  channel.fd = fd;
+  channel.position = 0;
+  channel.lastWasWrite = false;
+  channel.recordCut = false;
+  channel.outBuffer.clear();
+  channel.inBuffer.clear();
+  channel.inOffset = 0;
+  channel.inAtEnd = false;
+  channel.access = opened.access;
+  channel.refusedErrno = opened.refusedErrno;
+  channel.truncatable = opened.truncatable;
+}
+
+// Hands the buffered records to the file.
+void flushOutput(FileChannel& channel) {
+  if (channel.outBuffer.empty()) return;
+  if (!writeAll(channel.fd, channel.outBuffer.data(), channel.outBuffer.size())) {
+    stopOnIoFailure(channel, "write", errno);
+  }
+  channel.outBuffer.clear();
+}
+
+// Turns the channel from reading to writing: the read-ahead is dropped and a file is cut off
+// where the next record goes, so that what follows the written records is gone.
+void startWriting(FileChannel& channel) {
+  channel.inBuffer.clear();
+  channel.inOffset = 0;
+  channel.inAtEnd = false;
+  if (!channel.truncatable) return;
+  const off_t at = static_cast<off_t>(channel.position);
+  if (::lseek(channel.fd, at, SEEK_SET) < 0) stopOnIoFailure(channel, "write", errno);
+  int result;
+  do {
+    result = ::ftruncate(channel.fd, at);
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) stopOnIoFailure(channel, "write", errno);
+}
+
+// One record being read: what is kept of it and what is known of the bytes passed.
+struct LineScan {
+  size_t length = 0;      // bytes of the line so far, its line feed not counted
+  bool endsInCr = false;  // the last of those bytes is a CR
+  bool lineFeedFound = false;
+};
+
+// Scans `size` bytes at `data` for the end of the line, keeping at most kMaxRecordLength + 1
+// bytes of the line in `record` (one more than a record holds, for a CR that may end it).
+// Returns the bytes used, the line feed included.
+size_t scanLine(const char* data, size_t size, LineScan& scan, std::string& record) {
+  const void* lineFeed = std::memchr(data, '\n', size);
+  const size_t take =
+      lineFeed != nullptr ? static_cast<size_t>(static_cast<const char*>(lineFeed) - data) : size;
+  constexpr size_t kKept = static_cast<size_t>(kMaxRecordLength) + 1;
+  if (record.size() < kKept) record.append(data, std::min(take, kKept - record.size()));
+  if (take > 0) scan.endsInCr = data[take - 1] == '\r';
+  scan.length += take;
+  assert(record.size() == std::min(scan.length, kKept));
+  if (lineFeed == nullptr) return take;
+  scan.lineFeedFound = true;
+  return take + 1;
+}
+
+// Ends a record whose bytes are all scanned: a CR at its end is not data, and a longer record
+// keeps its first kMaxRecordLength characters.
+IoStatus finishRecord(FileChannel& channel, const LineScan& scan, std::string& record) {
+  if (!scan.lineFeedFound && scan.length == 0) return IoStatus::EndOfFile;
+  channel.position += static_cast<int64_t>(scan.length + (scan.lineFeedFound ? 1 : 0));
+  const size_t dataLength = scan.length - (scan.endsInCr ? 1 : 0);
+  channel.recordCut = dataLength > static_cast<size_t>(kMaxRecordLength);
+  record.resize(std::min(dataLength, static_cast<size_t>(kMaxRecordLength)));
   return IoStatus::Ok;
 }
-void writeRecord(FileChannel& c, std::string_view chars) {
-  if (c.capture != nullptr) { c.capture->append(chars); c.capture->append("\r\n"); }
+
+IoStatus readFromSource(FileChannel& channel, std::string& record) {
+  const std::string& text = *channel.source;
+  const size_t at = std::min(static_cast<size_t>(channel.position), text.size());
+  LineScan scan;
+  scanLine(text.data() + at, text.size() - at, scan, record);
+  return finishRecord(channel, scan, record);
 }
-void closeChannel(FileChannel&) {}
-FileChannel& consoleChannel() { static FileChannel c; return c; }
-void finishConsole() {}
-void stopOnIoFailure(const FileChannel&, std::string_view, int) { std::exit(1); }
-void stopRun(std::string_view) { std::exit(1); }
+
+}  // namespace
+
+void setCommandLineArguments(int argc, char** argv) {
+  commandLineArguments.clear();
+  for (int i = 1; i < argc; ++i) commandLineArguments.emplace_back(argv[i]);
+  nextArgument = 0;
+}
+
+std::string resolveFileName(int channelNumber, std::string_view name) {
+  std::string fileName = toFileName(name);
+  while (fileName.empty() && nextArgument < commandLineArguments.size()) {
+    fileName = toFileName(commandLineArguments[nextArgument]);
+    ++nextArgument;
+  }
+  if (fileName.empty()) fileName = askFileName(channelNumber);
+  return fileName;
+}
+
+IoStatus openExisting(FileChannel& channel, int number, std::string_view name, bool wantStatus) {
+  std::string path = resolveFileName(number, name);
+  if (channel.source != nullptr) {
+    closeChannel(channel);
+    connect(channel, number, std::move(path), -1, FileChannel{});
+    return IoStatus::Ok;
+  }
+  FileChannel opened;
+  const int fd = openFile(path, false, opened);
+  if (fd < 0) {
+    if (wantStatus) return IoStatus::Error;
+    const int error = errno;
+    opened.number = number;
+    opened.name = path;
+    stopOnIoFailure(opened, "open", error);
+  }
+  closeChannel(channel);
+  connect(channel, number, std::move(path), fd, opened);
+  return IoStatus::Ok;
+}
+
+void openForOutput(FileChannel& channel, int number, std::string_view name) {
+  std::string path = resolveFileName(number, name);
+  if (channel.capture != nullptr) {
+    closeChannel(channel);
+    connect(channel, number, std::move(path), -1, FileChannel{});
+    return;
+  }
+  FileChannel opened;
+  const int fd = openFile(path, true, opened);
+  if (fd < 0) {
+    const int error = errno;
+    opened.number = number;
+    opened.name = path;
+    stopOnIoFailure(opened, "open", error);
+  }
+  closeChannel(channel);
+  connect(channel, number, std::move(path), fd, opened);
+}
+
+IoStatus readRecord(FileChannel& channel, std::string& record) {
+  record.clear();
+  if (channel.source != nullptr) return readFromSource(channel, record);
+  if (isConsole(channel) || channel.fd < 0) {
+    errno = EBADF;
+    return IoStatus::Error;
+  }
+  if (channel.access == AccessMode::WriteOnly) {
+    errno = channel.refusedErrno;
+    return IoStatus::Error;
+  }
+  if (channel.lastWasWrite) {
+    // The written records come first; reading goes on after them.
+    flushOutput(channel);
+    channel.lastWasWrite = false;
+  }
+
+  LineScan scan;
+  while (!scan.lineFeedFound) {
+    if (channel.inOffset == channel.inBuffer.size()) {
+      if (channel.inAtEnd) break;
+      channel.inBuffer.resize(kReadChunk);
+      channel.inOffset = 0;
+      ssize_t n;
+      do {
+        n = ::read(channel.fd, channel.inBuffer.data(), kReadChunk);
+      } while (n < 0 && errno == EINTR);
+      if (n < 0) {
+        const int error = errno;
+        channel.inBuffer.clear();
+        errno = error;
+        return IoStatus::Error;
+      }
+      channel.inBuffer.resize(static_cast<size_t>(n));
+      channel.inAtEnd = n == 0;
+      continue;
+    }
+    channel.inOffset += scanLine(channel.inBuffer.data() + channel.inOffset,
+                                 channel.inBuffer.size() - channel.inOffset, scan, record);
+  }
+  return finishRecord(channel, scan, record);
+}
+
+void writeRecord(FileChannel& channel, std::string_view characters) {
+  ++channel.writesDone;
+  if (channel.failOnWrite > 0 && channel.writesDone == channel.failOnWrite) {
+    stopOnIoFailure(channel, "write", ENOSPC);
+  }
+  if (channel.capture != nullptr) {
+    channel.capture->append(characters);
+    channel.capture->append(kLineEnd);
+    channel.position += static_cast<int64_t>(characters.size() + kLineEnd.size());
+    channel.lastWasWrite = true;
+    return;
+  }
+  if (isConsole(channel)) {
+    // The first character controls the line and is not shown: " abc"  ->  "abc".
+    if (channel.recordShown) writeConsole(kLineEnd);
+    writeConsole(characters.substr(std::min<size_t>(1, characters.size())));
+    channel.recordShown = true;
+    channel.lineOpen = true;
+    return;
+  }
+  if (channel.fd < 0) stopOnIoFailure(channel, "write", EBADF);
+  if (channel.access == AccessMode::ReadOnly) {
+    stopOnIoFailure(channel, "write", channel.refusedErrno != 0 ? channel.refusedErrno : EBADF);
+  }
+  if (!channel.lastWasWrite) startWriting(channel);
+  channel.outBuffer.append(characters);
+  channel.outBuffer.append(kLineEnd);
+  channel.position += static_cast<int64_t>(characters.size() + kLineEnd.size());
+  channel.lastWasWrite = true;
+  if (channel.outBuffer.size() >= kWriteChunk) flushOutput(channel);
+}
+
+void closeChannel(FileChannel& channel) {
+  if (isConsole(channel)) return;
+  if (channel.fd >= 0) {
+    flushOutput(channel);
+    const int fd = channel.fd;
+    channel.fd = -1;
+    // After an interrupted close the descriptor is gone all the same; nothing to retry.
+    if (::close(fd) != 0 && errno != EINTR) stopOnIoFailure(channel, "close", errno);
+  }
+  channel.position = 0;
+  channel.lastWasWrite = false;
+  std::string().swap(channel.outBuffer);
+  std::string().swap(channel.inBuffer);
+  channel.inOffset = 0;
+  channel.inAtEnd = false;
+}
+
+FileChannel& consoleChannel() {
+  static FileChannel console;
+  return console;
+}
+
+void setConsoleStreams(std::FILE* output, std::FILE* input) {
+  consoleOutputHook = output;
+  consoleInputHook = input;
+}
+
+void finishConsole() {
+  int error = 0;
+  if (!endConsoleOutput(error)) stopOnIoFailure(consoleChannel(), "write", error);
+}
+
+void stopOnIoFailure(const FileChannel& channel, std::string_view operation, int errorNumber) {
+  // A console that cannot be finished must not hide this failure; the exit status says enough.
+  int ignored = 0;
+  endConsoleOutput(ignored);
+  std::string message = "kelvara4: cannot ";
+  message.append(operation);
+  if (isConsole(channel)) {
+    message += " standard output";
+  } else {
+    message += " file '" + channel.name + "'";
+  }
+  message += ": ";
+  message += std::strerror(errorNumber);
+  message += '\n';
+  std::fwrite(message.data(), 1, message.size(), stderr);
+  std::exit(1);
+}
+
+void stopRun(std::string_view message) {
+  int ignored = 0;
+  endConsoleOutput(ignored);
+  std::string line = "kelvara4: ";
+  line.append(message);
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::exit(1);
+}
