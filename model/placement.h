@@ -19,5 +19,8 @@ Vec3 turnAndTiltKepler(const Vec3& v, double ct, double st, double cu, double su
 // REQUIRES: computeScales has run; 1 <= orbiterCount <= kMaxOrbiters.
 void placeBodies(RunState& run);
 
-// The pericentre layout: bodies from the reference state by two chains of rotations.
+// The pericentre layout: bodies from the reference state by two chains of rotations. Writes
+// bodies 1 to 3 for every N, bodies up to N + 1 for N >= 3 and body N + 2 (a copy of body N)
+// for N >= 4; every other row of bodyState keeps its value.
+// REQUIRES: computeScales has run; 1 <= orbiterCount <= kMaxOrbiters.
 void placePericentreLayout(RunState& run);
