@@ -15,8 +15,11 @@ namespace {
 
 constexpr int kDataChannel = 5;
 
-// Shortest text that reads back as the same double: "0.25", "-1e+300", "inf".
+// Shortest text that reads back as the same double ("0.25", "-1e+300"); "NaN", "infinity" or
+// "-infinity" for values that are not finite.
 std::string showReal(double value) {
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value > 0.0 ? "infinity" : "-infinity";
   char text[32];
   const auto result = std::to_chars(text, text + sizeof text, value);
   return std::string(text, result.ptr);
@@ -106,7 +109,7 @@ class FiniteCheck {
  private:
   void report(const std::string& what, double v) {
     messages_.push_back("the result " + what + " is " + showReal(v) +
-                        ", not a finite number: the parameters are too extreme for this run");
+                        ": the parameters are too extreme for double precision");
   }
   std::vector<std::string>& messages_;
 };
@@ -174,26 +177,32 @@ std::vector<std::string> checkResultsFinite(const RunState& run) {
   FiniteCheck check(messages);
   const int bodies = run.bodyCount;
   const int slots = run.orbiterCount + 2;
-  // Initial-data file.
-  check.value("maxBodyMass", run.maxBodyMass);
-  check.vector("totalMomentum", run.totalMomentum);
-  check.vector("angularMomentum", run.angularMomentum);
-  check.perBody("bodyMass", run.bodyMass, bodies);
-  check.perBody("barycentricPosition", run.barycentricPosition, bodies);
-  check.perBody("barycentricVelocity", run.barycentricVelocity, bodies);
-  check.perBody("bodyRadius", run.bodyRadius, bodies);
-  check.value("massUnit", run.massUnit);
-  check.value("lengthUnit", run.lengthUnit);
-  check.value("velocityScale", run.velocityScale);
-  // Report.
+  // In the order the run computes them, so that the first message names the first quantity
+  // that overflowed.
+  check.value("periodYears", run.periodYears);
   check.perBody("position (m)", run.bodyState[kPosition], slots);
   check.perBody("velocity (m/s)", run.bodyState[kVelocity], slots);
-  check.vector("barycentrePosition", run.barycentrePosition);
+  check.value("massUnit", run.massUnit);
+  check.perBody("bodyMass", run.bodyMass, bodies);
+  check.value("lengthUnit", run.lengthUnit);
+  check.value("velocityScale", run.velocityScale);
   check.vector("rotatedPosition of body 2", run.rotatedPosition[2]);
   check.vector("rotatedVelocity of body 2", run.rotatedVelocity[2]);
-  check.value("periodYears", run.periodYears);
+  check.vector("barycentrePosition", run.barycentrePosition);
+  check.perBody("barycentricPosition", run.barycentricPosition, bodies);
+  check.perBody("barycentricVelocity", run.barycentricVelocity, bodies);
+  check.vector("angularMomentum", run.angularMomentum);
+  check.vector("totalMomentum", run.totalMomentum);
+  check.perBody("bodyRadius", run.bodyRadius, bodies);
+  check.value("maxBodyMass", run.maxBodyMass);
   check.value("distance23", run.distance23);
   check.value("minPairDistance", run.minPairDistance);
+  // The first quantity is the cause; the others follow from it.
+  if (messages.size() > 1) {
+    const size_t more = messages.size() - 1;
+    messages.resize(1);
+    messages[0] += " (" + std::to_string(more) + " later results are not finite either)";
+  }
   return messages;
 }
 

@@ -14,8 +14,9 @@ std::vector<std::string> checkParameters(const RunState& run);
 // name or as the same existing file; empty when it is acceptable.
 std::vector<std::string> checkDataFileName(RunState& run);
 
-// The messages refusing a run in which a value that the initial-data file or the report
-// would hold is not finite; empty when all are finite. REQUIRES: every value computed.
+// The message refusing a run in which a value that the initial-data file or the report would
+// hold is not finite, naming the first such quantity in the order the run computes them;
+// empty when all are finite. REQUIRES: every value computed.
 std::vector<std::string> checkResultsFinite(const RunState& run);
 
 // Writes each message as one line to standard error and ends the program with status 1
