@@ -371,6 +371,9 @@ IoStatus convertRealText(std::string_view text, int impliedDecimals, double& tar
 IoStatus convertFixedRecord(std::string_view record, const LayoutString& layout,
                             std::span<const FieldTarget> targets) {
   if (!layout.valid) return IoStatus::Error;
+  // A carriage return ends the record's data wherever it stands: what follows it reads as
+  // blanks, like the columns past the end of a short record.
+  record = record.substr(0, record.find('\r'));
   RecordCursor cursor{record, 0};
   size_t next = 0;  // the target of the next data item
   for (const LayoutItem& item : layout.items) {

@@ -316,6 +316,8 @@ TEST(FixedField, ReadsTextFieldsAsTheyStand) {
       {"(59X,A4)", "init.dat", "init        "},
       {"(59X,A14)", "init.dat.file", "it.dat.file "},  // first two columns skipped
       {"(59X,A14)", "in", "            "},
+      // A carriage return ends the record's data: the rest reads as blanks.
+      {"(59X,A12)", "init\r.dat", "init        "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.layout) + " [" + c.field + "]");
@@ -349,6 +351,9 @@ TEST(FixedField, CountsColumnsFromTheRecordStart) {
       {"(I3,I3)", "1,23456", 1, 234},
       {"(I3,1X,I3)", "1,2345", 1, 345},
       {"(I3,I3)", "12", 12, 0},
+      // A carriage return ends the record's data, in a field or before it.
+      {"(I3,I3)", "12\r3456", 12, 0},
+      {"(I3,I3)", "123\r456", 123, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.record);
