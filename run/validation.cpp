@@ -64,11 +64,11 @@ bool sameFile(const std::string& a, const std::string& b) {
   if (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
   }
-  std::error_code errorA;
-  std::error_code errorB;
-  const auto pathA = std::filesystem::weakly_canonical(a, errorA);
-  const auto pathB = std::filesystem::weakly_canonical(b, errorB);
-  return !errorA && !errorB && pathA == pathB;
+  std::error_code error;
+  const auto pathA = std::filesystem::weakly_canonical(std::filesystem::absolute(a, error), error);
+  if (error) return false;
+  const auto pathB = std::filesystem::weakly_canonical(std::filesystem::absolute(b, error), error);
+  return !error && pathA == pathB;
 }
 
 // Collects the first non-finite entry of each quantity the output files hold.
