@@ -40,10 +40,9 @@ int runProgram() {
   }
   applyOverride(run);
 
-  // Refuse, before anything is computed or written, parameters outside the ranges in which
-  // the formulas hold and an initial-data file name that would overwrite the run's own files.
+  // Refuse parameters outside the ranges in which the formulas hold before anything is
+  // computed.
   refuseRunIf(checkParameters(run));
-  refuseRunIf(checkDataFileName(run));
 
   computeScales(run);
   placeBodies(run);
@@ -52,7 +51,10 @@ int runProgram() {
   // The search reads and changes nothing the initial-data file holds, so it may run before
   // the file is written; its distances are checked with the rest.
   findClosestPair(run);
+  // Before the first output file is opened: refuse results that overflowed, and an
+  // initial-data file name (resolved now, as its open would) that names the run's own files.
   refuseRunIf(checkResultsFinite(run));
+  refuseRunIf(checkDataFileName(run));
 
   writeInitialData(run);
   writeReport(run);

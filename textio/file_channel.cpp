@@ -121,9 +121,6 @@ std::string askFileName(int channelNumber) {
     std::string fileName = toFileName(answer);
     if (!fileName.empty()) return fileName;
     if (c == EOF) {
-      // End the question's line so that the message does not follow it on the terminal;
-      // when a record was shown, finishing the console ends it.
-      if (!console.recordShown) writeConsole(kLineEnd);
       stopRun("no file name for unit " + std::to_string(channelNumber) + ": standard input ended");
     }
   }
@@ -142,6 +139,12 @@ int openFile(const std::string& path, bool create, FileChannel& opened) {
       {O_RDONLY, AccessMode::ReadOnly},
       {O_WRONLY, AccessMode::WriteOnly},
   };
+  // A name with a character of code 0 cannot be handed to the system whole: refuse it rather
+  // than open the file its first characters name.
+  if (path.find('\0') != std::string::npos) {
+    errno = EINVAL;
+    return -1;
+  }
   int refused = 0;
   for (const Attempt& attempt : attempts) {
     int fd;
@@ -269,12 +272,13 @@ void setCommandLineArguments(int argc, char** argv) {
 
 std::string resolveFileName(int channelNumber, std::string_view name) {
   std::string fileName = toFileName(name);
-  while (fileName.empty() && nextArgument < commandLineArguments.size()) {
-    fileName = toFileName(commandLineArguments[nextArgument]);
-    ++nextArgument;
+  if (!fileName.empty()) return fileName;
+  // The next argument is the name as it stands, blanks included.
+  if (nextArgument < commandLineArguments.size()) {
+    fileName = commandLineArguments[nextArgument++].substr(0, kMaxFileNameLength);
+    return fileName;
   }
-  if (fileName.empty()) fileName = askFileName(channelNumber);
-  return fileName;
+  return askFileName(channelNumber);
 }
 
 IoStatus openExisting(FileChannel& channel, int number, std::string_view name, bool wantStatus) {

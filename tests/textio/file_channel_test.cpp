@@ -471,7 +471,8 @@ TEST(FileName, BlankNameTakesArgumentsInTurnThenAsks) {
   closeChannel(channel);
   EXPECT_TRUE(std::filesystem::exists(dir.file("first.dat")));
 
-  EXPECT_EQ("second.dat", resolveFileName(5, ""));
+  // An argument is the name as it stands, blanks included.
+  EXPECT_EQ("  second.dat ", resolveFileName(5, ""));
   EXPECT_EQ("", console.text());
   EXPECT_EQ("third.dat", resolveFileName(5, "   "));
   EXPECT_EQ(kQuestion + "5? " + kQuestion + "5? ", console.text());
@@ -498,8 +499,9 @@ TEST(FileNameDeathTest, EndOfInputAtTheQuestionStopsRun) {
     ConsoleCapture console(c.input);
     EXPECT_EXIT((void)resolveFileName(5, "  "), testing::ExitedWithCode(1),
                 "^kelvara4: no file name for unit 5: standard input ended\n$");
+    // Nothing follows the last question on the console; the message goes to standard error.
     std::string expected;
     for (int i = 0; i < c.questions; ++i) expected += kQuestion + "5? ";
-    EXPECT_EQ(expected + "\r\n", console.text());
+    EXPECT_EQ(expected, console.text());
   }
 }
