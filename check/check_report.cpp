@@ -594,6 +594,9 @@ class Checker {
       for (int i = 0; i < kRowsAtEachEnd; ++i) printRow(rows[i]);
       out_ += "    ... " + std::to_string(count - 2 * kRowsAtEachEnd) + " bodies more\n";
       for (int i = count - kRowsAtEachEnd; i < count; ++i) printRow(rows[i]);
+      out_ += "  the extremes:\n";
+      printRow(rows[worstAxis]);
+      if (worstEccentricity != worstAxis) printRow(rows[worstEccentricity]);
     }
     note("largest |a/a0 - 1|: " + bodyName(rows[worstAxis].body) + ", " +
          small(rows[worstAxis].axisDeviation) +

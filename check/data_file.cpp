@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <span>
 #include <string_view>
@@ -176,6 +175,10 @@ class RecordReader {
     if (openExisting(channel_, kDataChannel, path_, /*wantStatus=*/true) != IoStatus::Ok) {
       return std::string("cannot be opened: ") + std::strerror(errno);
     }
+    // the channels fall back to writing only when reading is refused
+    if (channel_.access == AccessMode::WriteOnly) {
+      return std::string("cannot be opened for reading: ") + std::strerror(channel_.refusedErrno);
+    }
     return "";
   }
 
@@ -327,8 +330,6 @@ std::string describeBodyValue(int position) { return kBodyNames[position - 1]; }
 std::string describeTrailerValue(int position) { return kTrailerNames[position - 1]; }
 
 std::string readInitialData(const std::string& path, InitialData& data) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return "is a directory";
   bool headerRead = false;
   const std::string typedFailure = readAsAnnounced(path, data, headerRead);
   if (typedFailure.empty() || !headerRead) return typedFailure;

@@ -58,6 +58,12 @@ std::string readParameterFile(const std::string& path, ParameterValues& values) 
   if (openExisting(channel, kParameterChannel, path, /*wantStatus=*/true) != IoStatus::Ok) {
     return std::string("cannot be opened: ") + std::strerror(errno);
   }
+  // the channels fall back to writing only when reading is refused
+  if (channel.access == AccessMode::WriteOnly) {
+    const std::string reason = std::strerror(channel.refusedErrno);
+    closeChannel(channel);
+    return "cannot be opened for reading: " + reason;
+  }
   std::string message;
   int number = 0;
   for (const Record& record : records) {
