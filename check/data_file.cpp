@@ -146,9 +146,11 @@ std::string describeStop(const std::string& path, const ReadStop& stop) {
   if (stop.status == IoStatus::Ok) {
     // the null value may stand anywhere in the record: name where the record begins
     const int first = findLine(path, stop.recordStart, text);
-    return record + ", " + value +
-           " has no value (two commas in a row, or a slash); the record begins on line " +
-           std::to_string(first);
+    // an integer target tells no value from the value kNoInteger
+    const std::string orHolds =
+        stop.integerTarget ? ", or holds " + std::to_string(kNoInteger) : std::string();
+    return record + ", " + value + " has no value (two commas in a row, or a slash)" + orHolds +
+           "; the record begins on line " + std::to_string(first);
   }
   // The read stopped on the line that ends where the channel stands.
   const int line = findLine(path, stop.stopOffset - 1, text);
@@ -341,7 +343,7 @@ std::string readInitialData(const std::string& path, InitialData& data) {
   ReadStop stop;
   const std::vector<FreeTarget> header = headerTargets(data.header);
   if (!reader.read(header, {RecordKind::Header, 1}, stop)) return reader.describe(stop);
-  const int announced = data.header.bodyCount;
+  const long announced = data.header.bodyCount;
   std::vector<BodyRecord> records;
   for (;;) {
     const int number = static_cast<int>(records.size()) + 2;
@@ -364,7 +366,7 @@ std::string readInitialData(const std::string& path, InitialData& data) {
     }
     return message;
   }
-  const int count = static_cast<int>(records.size());
+  const long count = static_cast<long>(records.size());
   if (count == 0) return "the file ends after the header: no body record and no trailer";
   // As many records as the header announces: the failure was in the trailer's integers.
   if (count - 1 == announced) return typedFailure;
