@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/run_harness.h"
 
@@ -38,6 +40,44 @@ TEST(ParameterBytes, CarriageReturnsBeforeTheLineEndAreNotData) {
   EXPECT_EQ(readFile(kCases / "periN4" / "expected" / "Kelvara4Err"),
             readFile(dir.path() / "Kelvara4Err"));
   EXPECT_FALSE(fs::exists(dir.path() / "n4.dat\r")) << "a file named with the carriage return";
+}
+
+// periN4's parameter file with columns 60 onward of record 12 replaced by `field`.
+std::string withNameField(const std::string& field) {
+  std::istringstream lines(readFile(kCases / "periN4" / "Kelvara4.dat"));
+  std::string text;
+  int record = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (++record == 12) line = line.substr(0, 59) + field;
+    text += line + "\n";
+  }
+  return text;
+}
+
+// A file name cannot hold a character of code 0: the system would open the name cut off there
+// ("ab" for "ab\0cd", or the report file for "Kelvara4Err\0", which the report then
+// overwrites). The run is refused before any file is written.
+TEST(ParameterBytes, RefusesAFileNameHoldingACharacterOfCodeZero) {
+  const std::string fields[] = {std::string("ab\0cd", 5), std::string("Kelvara4Err\0", 12),
+                                std::string("\0", 1)};
+  for (const std::string& field : fields) {
+    SCOPED_TRACE(testing::PrintToString(field));
+    TempDir dir;
+    const std::string parameters = withNameField(field);
+    writeFile(dir.path() / "Kelvara4.dat", parameters);
+    const RunResult result = runProgram(dir.path());
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("", result.out);
+    EXPECT_EQ("kelvara4: run refused: parameter file record 12, initialDataFileName, holds a "
+              "character of code 0, which no file name can hold\n",
+              result.err);
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+      files.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(std::vector<std::string>{"Kelvara4.dat"}, files);
+    EXPECT_EQ(parameters, readFile(dir.path() / "Kelvara4.dat"));
+  }
 }
 
 }  // namespace
