@@ -151,6 +151,15 @@ std::vector<std::string> checkDataFileName(RunState& run) {
   name.copy(run.dataFilePath.data(), run.dataFilePath.size());
   run.dataFilePathLength = static_cast<int32_t>(name.size());
 
+  // A name reaches the file system as a C string, which a character of code 0 would cut off:
+  // "ab\0cd" would open "ab", "Kelvara4Err\0" the report file.
+  if (name.find('\0') != std::string::npos) {
+    const bool fromRecord = !trimmed(run.initialDataFileName).empty();
+    return {std::string(fromRecord ? "parameter file record 12, initialDataFileName,"
+                                   : "the initial-data file name given for the blank record 12") +
+            " holds a character of code 0, which no file name can hold"};
+  }
+
   struct OwnFile {
     const Name12& field;
     const char* role;

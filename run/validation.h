@@ -10,8 +10,9 @@
 std::vector<std::string> checkParameters(const RunState& run);
 
 // Resolves the name the initial-data file will be opened under (into dataFilePath) and
-// returns the messages refusing it when it names the parameter, override or report file, by
-// name or as the same existing file; empty when it is acceptable.
+// returns the messages refusing it when it holds a character of code 0 or names the
+// parameter, override or report file, by name or as the same existing file; empty when it is
+// acceptable.
 std::vector<std::string> checkDataFileName(RunState& run);
 
 // The message refusing a run in which a value that the initial-data file or the report would

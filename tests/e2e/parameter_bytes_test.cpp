@@ -78,6 +78,18 @@ TEST(ParameterBytes, RefusesAFileNameHoldingACharacterOfCodeZero) {
     EXPECT_EQ(std::vector<std::string>{"Kelvara4.dat"}, files);
     EXPECT_EQ(parameters, readFile(dir.path() / "Kelvara4.dat"));
   }
+
+  // The same for a name answered to the question that a blank record 12 brings up.
+  TempDir dir;
+  writeFile(dir.path() / "Kelvara4.dat", withNameField("      "));
+  const RunResult result = runProgram(dir.path(), {}, std::string("ab\0cd\n", 6));
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("File name missing or blank - please enter file name\r\nUNIT 5? ", result.out);
+  EXPECT_EQ("kelvara4: run refused: the initial-data file name given for the blank record 12 "
+            "holds a character of code 0, which no file name can hold\n",
+            result.err);
+  EXPECT_FALSE(fs::exists(dir.path() / "ab"));
+  EXPECT_FALSE(fs::exists(dir.path() / "Kelvara4Err"));
 }
 
 }  // namespace
