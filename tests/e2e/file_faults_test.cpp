@@ -1,0 +1,230 @@
+// Whole runs of the built program under file-system faults that no permission bit makes, so
+// that they hold when the tests run as root: missing files and directories, directories in the
+// way, a full device. Each test checks the exit status, the message, and which files exist
+// afterwards with which content. The last test checks that no kind of run writes the input
+// files, and that a refused run leaves earlier output alone.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/fault_helpers.h"
+#include "tests/e2e/run_harness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using faults::Entry;
+using faults::kCases;
+
+const std::string kEarlier = "record of an earlier run\r\n";
+
+// Output of an earlier run, longer than anything a run writes: 2000 records.
+std::string earlierOutput() {
+  std::string text;
+  for (int k = 0; k < 2000; ++k) text += kEarlier;
+  return text;
+}
+
+std::string expectedFile(const char* caseName, const char* file) {
+  return readFile(kCases / caseName / "expected" / file);
+}
+
+// A run directory holding `parameters` as the parameter file and an earlier report, all with
+// an old modification time.
+struct RunDir {
+  TempDir dir;
+  explicit RunDir(const std::string& parameters) {
+    writeFile(path() / "Kelvara4.dat", parameters);
+    writeFile(path() / "Kelvara4Err", earlierOutput());
+    faults::makeOld(path() / "Kelvara4.dat");
+    faults::makeOld(path() / "Kelvara4Err");
+  }
+  const fs::path& path() const { return dir.path(); }
+};
+
+TEST(FileFaults, ParameterFileThatCannotBeOpenedStopsTheRunBeforeAnyWrite) {
+  struct Case {
+    const char* what;
+    bool directory;  // a directory named Kelvara4.dat; else no such entry at all
+    const char* err;
+  };
+  const Case cases[] = {
+      {"missing", false, "kelvara4: cannot open file 'Kelvara4.dat': No such file or directory\n"},
+      {"a directory", true, "kelvara4: cannot open file 'Kelvara4.dat': Is a directory\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RunDir run("");
+    fs::remove(run.path() / "Kelvara4.dat");
+    if (c.directory) fs::create_directory(run.path() / "Kelvara4.dat");
+    const auto before = faults::snapshot(run.path());
+    const RunResult result = runProgram(run.path());
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("", result.out);
+    EXPECT_EQ(c.err, result.err);
+    EXPECT_EQ(before, faults::snapshot(run.path())) << "the earlier report must stay";
+  }
+}
+
+// An empty parameter file opens but has no record 1: the read-error record, with every value
+// still 0, goes to the console and replaces the earlier report whole.
+TEST(FileFaults, EmptyParameterFileGivesTheReadErrorRecord) {
+  RunDir run("");
+  const Entry parameters = faults::snapshot(run.path())["Kelvara4.dat"];
+  const RunResult result = runProgram(run.path());
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ(expectedFile("readErrorRecord1", ".stdout"), result.out);
+  EXPECT_EQ("", result.err);
+  auto after = faults::snapshot(run.path());
+  EXPECT_EQ((std::vector<std::string>{"Kelvara4.dat", "Kelvara4Err"}), faults::namesIn(run.path()));
+  EXPECT_EQ(expectedFile("readErrorRecord1", "Kelvara4Err"), after["Kelvara4Err"].content);
+  EXPECT_EQ(parameters, after["Kelvara4.dat"]);
+}
+
+// The initial-data file is written before the report: when it cannot be written, the run stops
+// with the earlier report untouched and no initial-data file.
+TEST(FileFaults, InitialDataFileThatCannotBeWrittenStopsTheRun) {
+  struct Case {
+    const char* field;  // record 12 from column 60
+    const char* err;
+  };
+  const Case cases[] = {
+      {"nodir/x.dat", "kelvara4: cannot open file 'nodir/x.dat': No such file or directory\n"},
+      {"/dev/full", "kelvara4: cannot write file '/dev/full': No space left on device\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    if (std::string(c.field) == "/dev/full" && access("/dev/full", W_OK) != 0) {
+      GTEST_SKIP() << "no writable /dev/full";
+    }
+    RunDir run(faults::withNameField("periN4", c.field));
+    const auto before = faults::snapshot(run.path());
+    const RunResult result = runProgram(run.path());
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("", result.out);
+    EXPECT_EQ(c.err, result.err);
+    EXPECT_EQ(before, faults::snapshot(run.path()));
+    EXPECT_FALSE(fs::exists(run.path() / "nodir"));
+  }
+}
+
+// A directory named Kelvara4Err: the report cannot be opened. A complete run has by then
+// written and closed the initial-data file, which stays as written; on the read-error path
+// the console has already shown the record.
+TEST(FileFaults, ReportFileNameTakenByADirectoryStopsTheRun) {
+  struct Case {
+    const char* what;
+    std::string parameters;
+    std::string out;
+    std::vector<std::string> files;  // what the directory holds afterwards
+  };
+  const Case cases[] = {
+      {"complete run", readFile(kCases / "periN4" / "Kelvara4.dat"), "",
+       {"Kelvara4.dat", "Kelvara4Err", "n4.dat"}},
+      {"read-error path", "", expectedFile("readErrorRecord1", ".stdout"),
+       {"Kelvara4.dat", "Kelvara4Err"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    writeFile(dir.path() / "Kelvara4.dat", c.parameters);
+    fs::create_directory(dir.path() / "Kelvara4Err");
+    const RunResult result = runProgram(dir.path());
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ(c.out, result.out);
+    EXPECT_EQ("kelvara4: cannot open file 'Kelvara4Err': Is a directory\n", result.err);
+    EXPECT_EQ(c.files, faults::namesIn(dir.path()));
+    EXPECT_TRUE(fs::is_empty(dir.path() / "Kelvara4Err"));
+    if (fs::exists(dir.path() / "n4.dat")) {
+      EXPECT_EQ(expectedFile("periN4", "n4.dat"), readFile(dir.path() / "n4.dat"));
+    }
+  }
+}
+
+// Output files that existed before, longer than what the run writes, hold exactly the new
+// records afterwards: no tail of the old content remains.
+TEST(FileFaults, LongerEarlierOutputFilesHoldExactlyTheNewRecords) {
+  RunDir run(readFile(kCases / "periN4" / "Kelvara4.dat"));
+  writeFile(run.path() / "n4.dat", earlierOutput());
+  const RunResult result = runProgram(run.path());
+  EXPECT_EQ(0, result.status);
+  EXPECT_EQ("", result.out);
+  EXPECT_EQ("", result.err);
+  EXPECT_EQ(expectedFile("periN4", "n4.dat"), readFile(run.path() / "n4.dat"));
+  EXPECT_EQ(expectedFile("periN4", "Kelvara4Err"), readFile(run.path() / "Kelvara4Err"));
+}
+
+// The parameter and override files are never written, whichever way the run ends (same bytes,
+// same modification time). A refused run, and a run stopped before its first output file,
+// leave the earlier output files as they were, byte for byte; the read-error path replaces
+// only the report.
+TEST(FileFaults, RunsNeverWriteTheirInputsAndRefusalsLeaveEarlierOutput) {
+  enum class Output { Replaced, ReportReplaced, Kept };
+  struct Case {
+    const char* what;
+    std::string parameters;
+    int status;
+    Output output;
+  };
+  const Case cases[] = {
+      {"complete run", readFile(kCases / "periN4" / "Kelvara4.dat"), 0, Output::Replaced},
+      {"read-error record", readFile(kCases / "readErrorRecord4" / "Kelvara4.dat"), 1,
+       Output::ReportReplaced},
+      {"refused parameters", readFile(kCases / "refusedParameters" / "Kelvara4.dat"), 1,
+       Output::Kept},
+      {"refused body count", readFile(kCases / "refusedTooMany" / "Kelvara4.dat"), 1,
+       Output::Kept},
+      {"refused non-finite result", readFile(kCases / "refusedOverflow" / "Kelvara4.dat"), 1,
+       Output::Kept},
+      {"refused own file name", readFile(kCases / "refusedOwnFile" / "Kelvara4.dat"), 1,
+       Output::Kept},
+      {"refused override file name", faults::withNameField("periN4", "file_okf.dat"), 1,
+       Output::Kept},
+      {"refused name with code 0", faults::withNameField("periN4", std::string("n4.dat\0", 7)),
+       1, Output::Kept},
+      {"blank name, no answer", faults::withNameField("periN4", ""), 1, Output::Kept},
+      {"initial-data file in a missing directory", faults::withNameField("periN4", "no/n4.dat"),
+       1, Output::Kept},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RunDir run(c.parameters);
+    writeFile(run.path() / "file_okf.dat", "0.25 the turn factor\n");
+    writeFile(run.path() / "n4.dat", earlierOutput());
+    writeFile(run.path() / "bad.dat", earlierOutput());
+    writeFile(run.path() / "big.dat", earlierOutput());
+    for (const char* name : {"file_okf.dat", "n4.dat", "bad.dat", "big.dat"}) {
+      faults::makeOld(run.path() / name);
+    }
+    const auto before = faults::snapshot(run.path());
+    const RunResult result = runProgram(run.path());
+    EXPECT_EQ(c.status, result.status) << result.err;
+    auto after = faults::snapshot(run.path());
+    EXPECT_EQ(before.at("Kelvara4.dat"), after["Kelvara4.dat"]);
+    EXPECT_EQ(before.at("file_okf.dat"), after["file_okf.dat"]);
+    switch (c.output) {
+      case Output::Kept:
+        EXPECT_EQ(before, after);
+        break;
+      case Output::ReportReplaced:
+        EXPECT_EQ(" *01Rt Error reading file Kelvara4.dat *** ",
+                  after["Kelvara4Err"].content.substr(0, 43));
+        after.erase("Kelvara4Err");
+        EXPECT_EQ(after.size() + 1, before.size());
+        for (const auto& [name, entry] : after) EXPECT_EQ(before.at(name), entry) << name;
+        break;
+      case Output::Replaced:
+        EXPECT_EQ(std::string::npos, after["Kelvara4Err"].content.find(kEarlier));
+        EXPECT_EQ(std::string::npos, after["n4.dat"].content.find(kEarlier));
+        EXPECT_EQ(before.at("bad.dat"), after["bad.dat"]);
+        break;
+    }
+  }
+}
+
+}  // namespace
