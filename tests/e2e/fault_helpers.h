@@ -9,8 +9,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -45,6 +48,13 @@ struct Entry {
            modified.tv_nsec == other.modified.tv_nsec;
   }
 };
+
+// Shows an entry in a failure message: the start of its content, its size and time.
+inline void PrintTo(const Entry& entry, std::ostream* os) {
+  *os << testing::PrintToString(entry.content.substr(0, 60))
+      << (entry.content.size() > 60 ? "..." : "") << " (" << entry.content.size()
+      << " bytes, modified " << entry.modified.tv_sec << "." << entry.modified.tv_nsec << ")";
+}
 
 inline struct timespec modificationTime(const fs::path& path) {
   struct stat status {};

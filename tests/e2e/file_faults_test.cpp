@@ -159,6 +159,56 @@ TEST(FileFaults, LongerEarlierOutputFilesHoldExactlyTheNewRecords) {
   EXPECT_EQ(expectedFile("periN4", "Kelvara4Err"), readFile(run.path() / "Kelvara4Err"));
 }
 
+// A report or initial-data file name that is a link to an input file would make the run
+// write over that input: the run is refused before anything is read or written, on the
+// read-error path too.
+TEST(FileFaults, OutputFileLinkedToAnInputFileIsRefused) {
+  struct Case {
+    const char* what;
+    const char* parametersFrom;  // the case whose parameter file the run reads
+    const char* link;            // the output name made a link
+    const char* target;          // the input it links to
+    bool hard;                   // a hard link; else a symbolic one
+    const char* err;
+  };
+  const char* reportIsParameters =
+      "kelvara4: run refused: the report file Kelvara4Err is the parameter file Kelvara4.dat: "
+      "the report must not overwrite it\n";
+  const char* dataIsParameters =
+      "kelvara4: run refused: parameter file record 12, initialDataFileName, names 'n4.dat', "
+      "which is the parameter file Kelvara4.dat: the initial-data file must not overwrite it\n";
+  const Case cases[] = {
+      {"report linked to the parameter file", "periN4", "Kelvara4Err", "Kelvara4.dat", false,
+       reportIsParameters},
+      {"report hard-linked to the parameter file", "periN4", "Kelvara4Err", "Kelvara4.dat", true,
+       reportIsParameters},
+      {"report linked to the override file", "periN4", "Kelvara4Err", "file_okf.dat", false,
+       "kelvara4: run refused: the report file Kelvara4Err is the override file file_okf.dat: "
+       "the report must not overwrite it\n"},
+      {"read-error path, report linked to the parameter file", "readErrorRecord4", "Kelvara4Err",
+       "Kelvara4.dat", false, reportIsParameters},
+      {"initial-data file linked to the parameter file", "periN4", "n4.dat", "Kelvara4.dat",
+       false, dataIsParameters},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    writeFile(dir.path() / "Kelvara4.dat", readFile(kCases / c.parametersFrom / "Kelvara4.dat"));
+    writeFile(dir.path() / "file_okf.dat", "0.25\n");
+    if (c.hard) {
+      fs::create_hard_link(dir.path() / c.target, dir.path() / c.link);
+    } else {
+      fs::create_symlink(c.target, dir.path() / c.link);
+    }
+    const auto before = faults::snapshot(dir.path());
+    const RunResult result = runProgram(dir.path());
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("", result.out);
+    EXPECT_EQ(c.err, result.err);
+    EXPECT_EQ(before, faults::snapshot(dir.path()));
+  }
+}
+
 // The parameter and override files are never written, whichever way the run ends (same bytes,
 // same modification time). A refused run, and a run stopped before its first output file,
 // leave the earlier output files as they were, byte for byte; the read-error path replaces
