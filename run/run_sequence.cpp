@@ -31,6 +31,9 @@ int runProgram() {
   setName(run.parameterFileName, "Kelvara4.dat");
   setName(run.reportFileName, "Kelvara4Err");
   setName(run.overrideFileName, "file_okf.dat");
+  // A report file that is a link to an input file would be written over it, on the
+  // read-error path too: refuse before anything is read or written.
+  refuseRunIf(checkReportFileName(run));
 
   if (!readParameters(run)) {
     // The read-error record has gone to the console and the report file; no initial-data

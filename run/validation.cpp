@@ -144,6 +144,27 @@ std::vector<std::string> checkParameters(const RunState& run) {
   return messages;
 }
 
+std::vector<std::string> checkReportFileName(const RunState& run) {
+  const std::string report = trimmed(run.reportFileName);
+  struct InputFile {
+    const Name12& field;
+    const char* role;
+  };
+  const InputFile inputs[] = {
+      {run.parameterFileName, "the parameter file"},
+      {run.overrideFileName, "the override file"},
+  };
+  std::vector<std::string> messages;
+  for (const InputFile& input : inputs) {
+    const std::string name = trimmed(input.field);
+    if (sameFile(report, name)) {
+      messages.push_back("the report file " + report + " is " + input.role + " " + name +
+                         ": the report must not overwrite it");
+    }
+  }
+  return messages;
+}
+
 std::vector<std::string> checkDataFileName(RunState& run) {
   const std::string name =
       resolveFileName(kDataChannel, {run.initialDataFileName.data(), kNameLength});

@@ -9,6 +9,10 @@
 // hold, one per offending parameter; empty when every parameter is valid.
 std::vector<std::string> checkParameters(const RunState& run);
 
+// The messages refusing a run whose report file is the parameter or override file under its
+// own name (a link to it), which writing the report would overwrite; empty otherwise.
+std::vector<std::string> checkReportFileName(const RunState& run);
+
 // Resolves the name the initial-data file will be opened under (into dataFilePath) and
 // returns the messages refusing it when it holds a character of code 0 or names the
 // parameter, override or report file, by name or as the same existing file; empty when it is
