@@ -65,7 +65,7 @@ extern "C" void __real___sanitizer_cov_8bit_counters_init(uint8_t* start, uint8_
 namespace {
 
 constexpr std::string_view kSeparator = "@@file_okf.dat@@\n";
-constexpr unsigned kChildSeconds = 5;
+constexpr unsigned kChildSeconds = 8;
 constexpr long kChildMemoryKb = 2048L * 1024;  // peak resident memory a run may reach
 constexpr int kSanitizerExit = 86;  // the child's sanitizer reported an error
 constexpr int kLeakExit = 87;       // the child's leak check found a leak
