@@ -18,6 +18,10 @@ build=build-fuzz
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER="$compiler" -DKELVARA4_FUZZ=ON -DBUILD_TESTING=OFF
 cmake --build "$build" -j2 --target fixed_record_fuzz free_format_fuzz whole_run_fuzz
 
+# The whole-run target's scratch directories go here, so that a target stopped by a finding
+# leaves nothing behind outside the build directory.
+export TMPDIR="$PWD/$build/tmp"
+mkdir -p "$TMPDIR"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 
