@@ -14,8 +14,7 @@ constexpr int kTrailerZeroCount = 10;
 // 24 items: 17 reals (zero, largest mass, two zeros, momentum, angular momentum, six zeros,
 // headerParameter), the integers 1, 1 and bodyCount, the reals 1.0, 0.5, 0.25, and
 // cubeRootCount.
-void writeHeaderRecord(const RunState& run, FileChannel& channel) {
-  FreeFormatRecord record(channel);
+void writeHeaderRecord(const RunState& run, FreeFormatRecord& record) {
   record.addReal(run.headerZero[1]);
   record.addReal(run.maxBodyMass);
   record.addReal(run.headerZero[2]);
@@ -35,8 +34,7 @@ void writeHeaderRecord(const RunState& run, FileChannel& channel) {
 }
 
 // Mass, position, velocity, two reserved vectors, radius, reserved scalar: 15 reals.
-void writeBodyRecord(const RunState& run, int i, FileChannel& channel) {
-  FreeFormatRecord record(channel);
+void writeBodyRecord(const RunState& run, int i, FreeFormatRecord& record) {
   record.addReal(run.bodyMass[i]);
   for (int k = 1; k <= 3; ++k) record.addReal(run.barycentricPosition[i][k]);
   for (int k = 1; k <= 3; ++k) record.addReal(run.barycentricVelocity[i][k]);
@@ -48,8 +46,7 @@ void writeBodyRecord(const RunState& run, int i, FileChannel& channel) {
 }
 
 // Two integers, the three units that turn the file's values back into SI units, ten zeros.
-void writeTrailerRecord(const RunState& run, FileChannel& channel) {
-  FreeFormatRecord record(channel);
+void writeTrailerRecord(const RunState& run, FreeFormatRecord& record) {
   record.addInteger(run.trailerParameter);
   record.addInteger(run.bodyCount);
   record.addReal(run.massUnit);
@@ -94,8 +91,11 @@ void writeInitialData(RunState& run) {
           : std::string_view(run.initialDataFileName.data(), run.initialDataFileName.size());
   FileChannel channel;
   openForOutput(channel, kInitialDataChannel, name);
-  writeHeaderRecord(run, channel);
-  for (int i = 1; i <= run.bodyCount; ++i) writeBodyRecord(run, i, channel);
-  writeTrailerRecord(run, channel);
+  // One statement object for every record, so that the body records, which repeat the mass
+  // and radius of the orbiting bodies, convert each repeated value once.
+  FreeFormatRecord record(channel);
+  writeHeaderRecord(run, record);
+  for (int i = 1; i <= run.bodyCount; ++i) writeBodyRecord(run, i, record);
+  writeTrailerRecord(run, record);
   closeChannel(channel);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,6 +18,14 @@ constexpr int kRealFieldWidth = 24;
 // gives "NaN", "Infinity" or "-Infinity".
 std::string formatFreeReal(double value);
 
+// Longest text formatFreeReal gives: "-" and eight digits before the point (a value just
+// below 10^7 that rounds up to it), the point and fifteen digits.
+constexpr int kMaxFreeRealLength = 1 + 8 + 1 + 15;
+
+// Writes the text of formatFreeReal(value) to `text` and returns its length.
+// REQUIRES: `text` has room for kMaxFreeRealLength characters.
+int writeFreeReal(double value, char* text);
+
 // One free-format write statement on a channel (a file channel or the console). Items are
 // added in order; lines that are full go to the channel as records; finishRecord hands over
 // the last line and leaves the object ready for a new statement on the same channel.
@@ -32,16 +41,35 @@ class FreeFormatRecord {
   void finishRecord();
 
  private:
-  void addNumber(std::string_view text, int width);
+  // The text of a real written at one item position of a statement.
+  struct RememberedReal {
+    uint64_t bits = 0;  // the value's bit pattern
+    int length = 0;     // characters in text; 0 while nothing is remembered
+    char text[kMaxFreeRealLength];
+  };
+  // Item positions whose reals are remembered: a body record holds fifteen reals.
+  static constexpr int kRememberedPositions = 16;
+  // The opening blank and the full room.
+  static constexpr int kLineCapacity = 1 + kFreeFormatRoom;
+
+  void addNumber(const char* text, int length, int width);
+  void append(const char* characters, int count);
   void handOverLine();
   void appendPendingBlanks();
 
   FileChannel& channel_;
-  std::string line_;            // characters of the line being built
+  char line_[kLineCapacity];    // characters of the line being built
+  int lineLength_ = 0;          // characters in line_
   int room_ = kFreeFormatRoom;  // columns still available on the line; always >= 1
   int pendingBlanks_ = 1;       // blanks owed before the next characters: 1 only while a
                                 // fresh line still owes its opening blank
   bool afterNumber_ = false;    // the last item was an integer or a real
+  int itemPosition_ = 0;        // items added since the statement began
+  // A table written one statement per row repeats values down its columns (every orbiting
+  // body has the same mass and radius). A real whose bits equal those of the real at the same
+  // item position in an earlier statement on this object reuses that text, so it is
+  // converted once; the text depends on nothing but the bits.
+  RememberedReal remembered_[kRememberedPositions];
 };
 
 // Where one free-format value goes: exactly one pointer is set.
