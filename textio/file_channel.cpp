@@ -15,7 +15,8 @@
 
 namespace {
 
-// Bytes asked of the file per read, and the buffered output that makes a write worth it.
+// Bytes asked of the file per read, and the size of the output buffer, whose contents go to
+// the file in one write.
 constexpr size_t kReadChunk = 64 * 1024;
 constexpr size_t kWriteChunk = 64 * 1024;
 
@@ -185,7 +186,7 @@ void connect(FileChannel& channel, int number, std::string path, int fd,
   channel.position = 0;
   channel.lastWasWrite = false;
   channel.recordCut = false;
-  channel.outBuffer.clear();
+  channel.outLength = 0;
   channel.inBuffer.clear();
   channel.inOffset = 0;
   channel.inAtEnd = false;
@@ -196,11 +197,11 @@ void connect(FileChannel& channel, int number, std::string path, int fd,
 
 // Hands the buffered records to the file.
 void flushOutput(FileChannel& channel) {
-  if (channel.outBuffer.empty()) return;
-  if (!writeAll(channel.fd, channel.outBuffer.data(), channel.outBuffer.size())) {
+  if (channel.outLength == 0) return;
+  if (!writeAll(channel.fd, channel.outBuffer.get(), channel.outLength)) {
     stopOnIoFailure(channel, "write", errno);
   }
-  channel.outBuffer.clear();
+  channel.outLength = 0;
 }
 
 // Turns the channel from reading to writing: the read-ahead is dropped and a file is cut off
@@ -376,24 +377,39 @@ void writeRecord(FileChannel& channel, std::string_view characters) {
     channel.lastWasWrite = true;
     return;
   }
-  if (isConsole(channel)) {
-    // The first character controls the line and is not shown: " abc"  ->  "abc".
-    if (channel.recordShown) writeConsole(kLineEnd);
-    writeConsole(characters.substr(std::min<size_t>(1, characters.size())));
-    channel.recordShown = true;
-    channel.lineOpen = true;
-    return;
+  // The console is never opened on a file: only a channel without one can be the console.
+  if (channel.fd < 0) {
+    if (isConsole(channel)) {
+      // The first character controls the line and is not shown: " abc"  ->  "abc".
+      if (channel.recordShown) writeConsole(kLineEnd);
+      writeConsole(characters.substr(std::min<size_t>(1, characters.size())));
+      channel.recordShown = true;
+      channel.lineOpen = true;
+      return;
+    }
+    stopOnIoFailure(channel, "write", EBADF);
   }
-  if (channel.fd < 0) stopOnIoFailure(channel, "write", EBADF);
   if (channel.access == AccessMode::ReadOnly) {
     stopOnIoFailure(channel, "write", channel.refusedErrno != 0 ? channel.refusedErrno : EBADF);
   }
   if (!channel.lastWasWrite) startWriting(channel);
-  channel.outBuffer.append(characters);
-  channel.outBuffer.append(kLineEnd);
-  channel.position += static_cast<int64_t>(characters.size() + kLineEnd.size());
+  // A record goes into the buffer whole; when the buffer lacks room, what it holds goes to the
+  // file first, and a record longer than the buffer gets a buffer of its size.
+  const size_t size = characters.size() + kLineEnd.size();
+  if (channel.outCapacity - channel.outLength < size) {
+    flushOutput(channel);
+    if (channel.outCapacity < size) {
+      channel.outCapacity = std::max(kWriteChunk, size);
+      channel.outBuffer = std::make_unique_for_overwrite<char[]>(channel.outCapacity);
+    }
+  }
+  char* const at = channel.outBuffer.get() + channel.outLength;
+  std::memcpy(at, characters.data(), characters.size());
+  at[characters.size()] = kLineEnd[0];
+  at[characters.size() + 1] = kLineEnd[1];
+  channel.outLength += size;
+  channel.position += static_cast<int64_t>(size);
   channel.lastWasWrite = true;
-  if (channel.outBuffer.size() >= kWriteChunk) flushOutput(channel);
 }
 
 void closeChannel(FileChannel& channel) {
@@ -407,7 +423,9 @@ void closeChannel(FileChannel& channel) {
   }
   channel.position = 0;
   channel.lastWasWrite = false;
-  std::string().swap(channel.outBuffer);
+  channel.outBuffer.reset();
+  channel.outCapacity = 0;
+  channel.outLength = 0;
   std::string().swap(channel.inBuffer);
   channel.inOffset = 0;
   channel.inAtEnd = false;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,7 +30,9 @@ struct FileChannel {
   int64_t position = 0;       // byte offset of the next record to read or write
   bool lastWasWrite = false;  // whether the last operation was a write
   bool recordCut = false;     // whether the last record read was longer than kMaxRecordLength
-  std::string outBuffer;      // records written but not yet handed to the file
+  std::unique_ptr<char[]> outBuffer;  // records not yet handed to the file
+  size_t outCapacity = 0;             // bytes outBuffer has room for
+  size_t outLength = 0;               // bytes outBuffer holds
   std::string inBuffer;       // bytes read ahead from the file
   size_t inOffset = 0;        // first unread byte of inBuffer
   bool inAtEnd = false;       // the file has no bytes past inBuffer
