@@ -34,14 +34,12 @@ FullDecimalDigits toFullDecimalDigits(double value) {
   char text[32];
   const auto result =
       std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific, 16);
-  assert(result.ec == std::errc());
-  assert(text[kPoint] == '.' && text[kExponentLetter] == 'e');
+  assert(result.ec == std::errc() && text[kPoint] == '.' && text[kExponentLetter] == 'e');
   d.digits[0] = text[0];
   std::memcpy(d.digits + 1, text + kPoint + 1, 16);
-  int exponent = 0;
-  for (const char* p = text + kExponentSign + 1; p < result.ptr; ++p) {
-    exponent = exponent * 10 + (*p - '0');
-  }
+  const char* x = text + kExponentSign + 1;
+  int exponent = (x[0] - '0') * 10 + (x[1] - '0');
+  if (result.ptr - x == 3) exponent = exponent * 10 + (x[2] - '0');
   // d.ddd x 10^x is 0.dddd x 10^(x+1).
   d.exponent = (text[kExponentSign] == '-' ? -exponent : exponent) + 1;
   return d;

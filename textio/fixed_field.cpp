@@ -272,17 +272,17 @@ constexpr int kMaxShownDigits = 16;
 // Records up to this long are built on the stack.
 constexpr size_t kStackRecordLength = 256;
 
-void putAsterisks(char* out, int width) { fillShort(out, '*', width); }
+void putAsterisks(char* out, int width) { fillChars(out, '*', width); }
 
 // Right-aligns `length` characters in `width` columns, or writes asterisks when they do not
-// fit. REQUIRES: width >= 0.
+// fit. REQUIRES: width >= 0, 0 <= length <= 32.
 void putFitted(char* out, int width, const char* text, int length) {
   if (length > width) {
     putAsterisks(out, width);
     return;
   }
-  fillShort(out, ' ', width - length);
-  std::memcpy(out + (width - length), text, static_cast<size_t>(length));
+  fillChars(out, ' ', width - length);
+  copyShort(out + (width - length), text, length);
 }
 
 // 42 in I4 -> "  42"; -7 in I4 -> "  -7"; 12345 in I4 -> "****".
@@ -308,13 +308,14 @@ void putRealField(char* out, double value, int width, int decimals) {
     putAsterisks(out, width);
     return;
   }
-  fillShort(out, ' ', width - length);
+  fillChars(out, ' ', width - length);
   char* p = out + (width - length);
   if (rounded.negative) *p++ = '-';
   *p++ = '.';
+  // Positions past the seventeenth digit are "0" too.
   const int copied = std::min(shown, static_cast<int>(sizeof rounded.digits));
   copyShort(p, rounded.digits, copied);
-  fillShort(p + copied, '0', shown - copied);
+  if (shown > copied) fillChars(p + copied, '0', shown - copied);
   p += shown;
   const int exponent = rounded.exponent;
   const int magnitude = exponent < 0 ? -exponent : exponent;
@@ -356,7 +357,7 @@ void putRecord(char* out, const LayoutString& layout, std::span<const FieldValue
   size_t next = 0;  // the value of the next data item
   for (const LayoutItem& item : layout.items) {
     if (item.kind == LayoutItem::Kind::Skip) {
-      fillShort(out, ' ', item.width);
+      fillChars(out, ' ', item.width);
       out += item.width;
       continue;
     }

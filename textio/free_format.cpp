@@ -39,16 +39,21 @@ int writeFreeReal(double value, char* text) {
   // exponent after it.
   const int exactExponent = d.exponent;
   roundFullDigits(d, kRealSignificantDigits);
-  // Digits past the sixteenth are "0" after the rounding, and so is every later position.
-  auto digitAt = [&d](int index) { return index < 17 ? d.digits[index] : '0'; };
   char* out = text;
   if (d.negative) *out++ = '-';
   if (exactExponent >= 1 && exactExponent <= kLargestFixedExponent) {
-    // 1234.5  ->  "1234.500000000000000"
-    int i = 0;
-    for (; i < d.exponent; ++i) *out++ = digitAt(i);
+    // 1234.5  ->  "1234.500000000000000": the digits, "0" past the sixteenth, with the point
+    // after the first d.exponent (1 to 8) of them.
+    char digits[32];
+    std::memcpy(digits, d.digits, sizeof d.digits);
+    std::memset(digits + sizeof d.digits, '0', sizeof digits - sizeof d.digits);
+    const int whole = d.exponent;
+    assert(whole >= 1 && whole + kFractionDigits <= static_cast<int>(sizeof digits));
+    copyShort(out, digits, whole);
+    out += whole;
     *out++ = '.';
-    for (const int end = i + kFractionDigits; i < end; ++i) *out++ = digitAt(i);
+    copyShort(out, digits + whole, kFractionDigits);
+    out += kFractionDigits;
     return static_cast<int>(out - text);
   }
   // 0.00123  ->  "1.230000000000000E-003"
@@ -74,19 +79,36 @@ std::string formatFreeReal(double value) {
 
 FreeFormatRecord::FreeFormatRecord(FileChannel& channel) : channel_(channel) {}
 
+namespace {
+
+// Right-aligns `length` characters of text in a field of `span` characters.
+void putRightAligned(char* field, int span, const char* text, int length) {
+  fillShort(field, ' ', span - length);
+  copyShort(field + (span - length), text, length);
+}
+
+}  // namespace
+
 void FreeFormatRecord::addInteger(int value) {
   ++itemPosition_;
   char text[16];
   const auto result = std::to_chars(text, text + sizeof text, value);
   assert(result.ec == std::errc());
-  addNumber(text, static_cast<int>(result.ptr - text), kIntegerFieldWidth);
+  const int length = static_cast<int>(result.ptr - text);
+  char field[kIntegerSpan];
+  std::memset(field, ' ', sizeof field);
+  std::memcpy(field + kIntegerSpan - length, text, static_cast<size_t>(length));
+  addNumber(field + kIntegerSpan, kIntegerFieldWidth);
 }
 
 void FreeFormatRecord::addReal(double value) {
   const int position = itemPosition_++;
+  char text[kMaxFreeRealLength];
   if (position >= kRememberedPositions) {
-    char text[kMaxFreeRealLength];
-    addNumber(text, writeFreeReal(value, text), kRealFieldWidth);
+    const int length = writeFreeReal(value, text);
+    char field[kRealSpan];
+    putRightAligned(field, kRealSpan, text, length);
+    addNumber(field + kRealSpan, kRealFieldWidth);
     return;
   }
   RememberedReal& remembered = remembered_[position];
@@ -94,9 +116,10 @@ void FreeFormatRecord::addReal(double value) {
   std::memcpy(&bits, &value, sizeof bits);
   if (remembered.length == 0 || remembered.bits != bits) {
     remembered.bits = bits;
-    remembered.length = writeFreeReal(value, remembered.text);
+    remembered.length = writeFreeReal(value, text);
+    putRightAligned(remembered.field, kRealSpan, text, remembered.length);
   }
-  addNumber(remembered.text, remembered.length, kRealFieldWidth);
+  addNumber(remembered.field + kRealSpan, kRealFieldWidth);
 }
 
 // A number stands right-aligned in its field; after another number the field is one column
@@ -105,17 +128,17 @@ void FreeFormatRecord::addReal(double value) {
 //   first item 1.0     ->  " " + 7 blanks + "1.000000000000000"   (opening blank, 24 columns)
 //   -2 after a number  ->  9 blanks + "-2"                          (12 columns)
 //   5 after a text     ->  10 blanks + "5"                          (11 columns)
-void FreeFormatRecord::addNumber(const char* text, int length, int width) {
+void FreeFormatRecord::addNumber(const char* fieldEnd, int width) {
   const int columns = afterNumber_ ? width + 1 : width;
   afterNumber_ = true;
-  const int pad = pendingBlanks_ + columns - length;
-  assert(pad >= 0);
+  // The owed opening blank, the padding and the text: the end of the field.
+  const int taken = pendingBlanks_ + columns;
+  assert(taken <= width + 2);
   pendingBlanks_ = 0;
   if (room_ <= columns) handOverLine();
-  assert(lineLength_ + pad + length <= kLineCapacity);
-  fillShort(line_ + lineLength_, ' ', pad);
-  lineLength_ += pad;
-  append(text, length);
+  assert(lineLength_ + taken <= kLineCapacity);
+  copyShort(line_ + lineLength_, fieldEnd - taken, taken);
+  lineLength_ += taken;
   room_ -= columns;
   assert(room_ >= 1);
 }
@@ -157,7 +180,7 @@ void FreeFormatRecord::finishRecord() {
 
 void FreeFormatRecord::append(const char* characters, int count) {
   assert(count >= 0 && lineLength_ + count <= kLineCapacity);
-  copyShort(line_ + lineLength_, characters, count);
+  std::memcpy(line_ + lineLength_, characters, static_cast<size_t>(count));
   lineLength_ += count;
 }
 

@@ -18,8 +18,9 @@ constexpr int kRealFieldWidth = 24;
 // gives "NaN", "Infinity" or "-Infinity".
 std::string formatFreeReal(double value);
 
-// Longest text formatFreeReal gives: "-" and eight digits before the point (a value just
-// below 10^7 that rounds up to it), the point and fifteen digits.
+// Room for the longest text formatFreeReal gives: "-", at most seven digits before the point
+// (eight are allowed for, should rounding carry seven nines into a new digit), the point and
+// fifteen digits.
 constexpr int kMaxFreeRealLength = 1 + 8 + 1 + 15;
 
 // Writes the text of formatFreeReal(value) to `text` and returns its length.
@@ -41,18 +42,26 @@ class FreeFormatRecord {
   void finishRecord();
 
  private:
-  // The text of a real written at one item position of a statement.
+  // The most characters a number adds to a line: the opening blank, its field and the blank
+  // that separates it from a number before it.
+  static constexpr int kRealSpan = 1 + kRealFieldWidth + 1;
+  static constexpr int kIntegerSpan = 1 + kIntegerFieldWidth + 1;
+  // The field of a real written at one item position of a statement: its text right-aligned
+  // after blanks, kRealSpan characters.
   struct RememberedReal {
-    uint64_t bits = 0;  // the value's bit pattern
-    int length = 0;     // characters in text; 0 while nothing is remembered
-    char text[kMaxFreeRealLength];
+    uint64_t bits = 0;   // the value's bit pattern
+    int length = 0;      // characters of the text; 0 while nothing is remembered
+    char field[kRealSpan];
   };
   // Item positions whose reals are remembered: a body record holds fifteen reals.
   static constexpr int kRememberedPositions = 16;
   // The opening blank and the full room.
   static constexpr int kLineCapacity = 1 + kFreeFormatRoom;
 
-  void addNumber(const char* text, int length, int width);
+  // Adds a number whose field of `width` columns ends at `fieldEnd`: its text right-aligned
+  // after blanks, with one more blank before for the opening and one for the separator
+  // (width + 2 characters in all).
+  void addNumber(const char* fieldEnd, int width);
   void append(const char* characters, int count);
   void handOverLine();
   void appendPendingBlanks();
