@@ -101,6 +101,41 @@ void turnRepeatedly(Vec3& position, Vec3& velocity, int count, const RunState& r
   velocity[3] = z[1];
 }
 
+// Two independent bodies turned side by side: `count` steps of both, then one more of the
+// second (which needs count + 1). Each body gets exactly the steps turnRepeatedly gives it; the
+// two chains of dependent operations only overlap in time, as a step of one body waits for
+// the results of its previous step, not for the other body.
+void turnPairRepeatedly(Vec3& firstPosition, Vec3& firstVelocity, Vec3& secondPosition,
+                        Vec3& secondVelocity, int count, const RunState& run) {
+  const LaneFactors q = {{run.cosTurn, run.cosTurn},
+                         {run.sinTurn, run.sinTurn},
+                         {run.cosTilt, run.cosTilt},
+                         {run.sinTilt, run.sinTilt}};
+  Lanes xa = {firstPosition[1], firstVelocity[1]};
+  Lanes ya = {firstPosition[2], firstVelocity[2]};
+  Lanes za = {firstPosition[3], firstVelocity[3]};
+  Lanes xb = {secondPosition[1], secondVelocity[1]};
+  Lanes yb = {secondPosition[2], secondVelocity[2]};
+  Lanes zb = {secondPosition[3], secondVelocity[3]};
+  for (int k = 0; k < count; ++k) {
+    turnOnce(xa, ya, za, q);
+    turnOnce(xb, yb, zb, q);
+  }
+  turnOnce(xb, yb, zb, q);
+  firstPosition[1] = xa[0];
+  firstPosition[2] = ya[0];
+  firstPosition[3] = za[0];
+  firstVelocity[1] = xa[1];
+  firstVelocity[2] = ya[1];
+  firstVelocity[3] = za[1];
+  secondPosition[1] = xb[0];
+  secondPosition[2] = yb[0];
+  secondPosition[3] = zb[0];
+  secondVelocity[1] = xb[1];
+  secondVelocity[2] = yb[1];
+  secondVelocity[3] = zb[1];
+}
+
 }  // namespace
 
 // Body p + 2 is Q^p K(p angleStep): the orbit state p steps of anomaly from the pericentre,
@@ -116,7 +151,21 @@ void placeKeplerLayout(RunState& run) {
     setOrbitState(run, slot);
   }
 
-  for (int p = 1; p <= n - 1; ++p) {
+  // Bodies p + 2 and p + 3 together: their turns take the most time, and two chains of
+  // steps in flight at once keep the processor busy while each step waits for the last.
+  int p = 1;
+  for (; p + 1 <= n - 1; p += 2) {
+    Vec3 firstPosition = run.workState[kPosition][p + 1];
+    Vec3 firstVelocity = run.workState[kVelocity][p + 1];
+    Vec3 secondPosition = run.workState[kPosition][p + 2];
+    Vec3 secondVelocity = run.workState[kVelocity][p + 2];
+    turnPairRepeatedly(firstPosition, firstVelocity, secondPosition, secondVelocity, p, run);
+    run.bodyState[kPosition][p + 2] = firstPosition;
+    run.bodyState[kVelocity][p + 2] = firstVelocity;
+    run.bodyState[kPosition][p + 3] = secondPosition;
+    run.bodyState[kVelocity][p + 3] = secondVelocity;
+  }
+  if (p <= n - 1) {
     Vec3 position = run.workState[kPosition][p + 1];
     Vec3 velocity = run.workState[kVelocity][p + 1];
     turnRepeatedly(position, velocity, p, run);
