@@ -1,6 +1,8 @@
 #include "frame/initial_data.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <string_view>
 
 #include "textio/file_channel.h"
@@ -66,9 +68,16 @@ void computeInitialDataValues(RunState& run) {
       run.reservedVectorB[i][k] = 0.0;
     }
     run.reservedScalar[i] = 0.0;
-    // homogeneous sphere: m = (4/3) pi r^3 rho
-    run.bodyRadius[i] =
-        std::pow((3.0 * run.bodyMass[i]) / (run.pi * run.scaledDensity * 4.0), run.oneThird);
+    // The orbiting bodies share one mass, so their radius is computed once: the same bits in
+    // give the same bits out.
+    if (i > 1 && std::bit_cast<uint64_t>(run.bodyMass[i]) ==
+                     std::bit_cast<uint64_t>(run.bodyMass[i - 1])) {
+      run.bodyRadius[i] = run.bodyRadius[i - 1];
+    } else {
+      // homogeneous sphere: m = (4/3) pi r^3 rho
+      run.bodyRadius[i] =
+          std::pow((3.0 * run.bodyMass[i]) / (run.pi * run.scaledDensity * 4.0), run.oneThird);
+    }
     if (run.bodyMass[i] >= run.maxBodyMass) run.maxBodyMass = run.bodyMass[i];
   }
 
