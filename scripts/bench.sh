@@ -12,6 +12,10 @@ cd "$(dirname "$0")/.."
 root=$PWD
 runs=${RUNS:-51}
 
+if [ ! -f /usr/include/benchmark/benchmark.h ]; then
+  echo "bench: Google Benchmark is not installed (apt-get install libbenchmark-dev)" >&2
+  exit 1
+fi
 cmake -S . -B build -DKELVARA4_BENCH=ON >/dev/null
 cmake --build build -j2 --target kelvara4 kelvara4_phase_bench kelvara4_process_timer >/dev/null
 
