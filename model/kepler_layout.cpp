@@ -101,39 +101,42 @@ void turnRepeatedly(Vec3& position, Vec3& velocity, int count, const RunState& r
   velocity[3] = z[1];
 }
 
-// Two independent bodies turned side by side: `count` steps of both, then one more of the
-// second (which needs count + 1). Each body gets exactly the steps turnRepeatedly gives it; the
-// two chains of dependent operations only overlap in time, as a step of one body waits for
-// the results of its previous step, not for the other body.
-void turnPairRepeatedly(Vec3& firstPosition, Vec3& firstVelocity, Vec3& secondPosition,
-                        Vec3& secondVelocity, int count, const RunState& run) {
+// Bodies turned side by side, three at a time: body j of the group (0, 1, 2) takes
+// count + j steps, exactly the steps turnRepeatedly gives it. A step waits for the results of
+// the step before it of the same body only, so the three chains of dependent operations
+// overlap in time and the processor is not left idle while each waits.
+constexpr int kGroupSize = 3;
+
+void turnGroupRepeatedly(Vec3 (&positions)[kGroupSize], Vec3 (&velocities)[kGroupSize],
+                         int count, const RunState& run) {
   const LaneFactors q = {{run.cosTurn, run.cosTurn},
                          {run.sinTurn, run.sinTurn},
                          {run.cosTilt, run.cosTilt},
                          {run.sinTilt, run.sinTilt}};
-  Lanes xa = {firstPosition[1], firstVelocity[1]};
-  Lanes ya = {firstPosition[2], firstVelocity[2]};
-  Lanes za = {firstPosition[3], firstVelocity[3]};
-  Lanes xb = {secondPosition[1], secondVelocity[1]};
-  Lanes yb = {secondPosition[2], secondVelocity[2]};
-  Lanes zb = {secondPosition[3], secondVelocity[3]};
-  for (int k = 0; k < count; ++k) {
-    turnOnce(xa, ya, za, q);
-    turnOnce(xb, yb, zb, q);
+  Lanes x[kGroupSize];
+  Lanes y[kGroupSize];
+  Lanes z[kGroupSize];
+  for (int j = 0; j < kGroupSize; ++j) {
+    x[j] = Lanes{positions[j][1], velocities[j][1]};
+    y[j] = Lanes{positions[j][2], velocities[j][2]};
+    z[j] = Lanes{positions[j][3], velocities[j][3]};
   }
-  turnOnce(xb, yb, zb, q);
-  firstPosition[1] = xa[0];
-  firstPosition[2] = ya[0];
-  firstPosition[3] = za[0];
-  firstVelocity[1] = xa[1];
-  firstVelocity[2] = ya[1];
-  firstVelocity[3] = za[1];
-  secondPosition[1] = xb[0];
-  secondPosition[2] = yb[0];
-  secondPosition[3] = zb[0];
-  secondVelocity[1] = xb[1];
-  secondVelocity[2] = yb[1];
-  secondVelocity[3] = zb[1];
+  for (int k = 0; k < count; ++k) {
+#pragma GCC unroll 3
+    for (int j = 0; j < kGroupSize; ++j) turnOnce(x[j], y[j], z[j], q);
+  }
+  // The later bodies of the group take one and two steps more.
+  for (int extra = 1; extra < kGroupSize; ++extra) {
+    for (int j = extra; j < kGroupSize; ++j) turnOnce(x[j], y[j], z[j], q);
+  }
+  for (int j = 0; j < kGroupSize; ++j) {
+    positions[j][1] = x[j][0];
+    positions[j][2] = y[j][0];
+    positions[j][3] = z[j][0];
+    velocities[j][1] = x[j][1];
+    velocities[j][2] = y[j][1];
+    velocities[j][3] = z[j][1];
+  }
 }
 
 }  // namespace
@@ -151,21 +154,22 @@ void placeKeplerLayout(RunState& run) {
     setOrbitState(run, slot);
   }
 
-  // Bodies p + 2 and p + 3 together: their turns take the most time, and two chains of
-  // steps in flight at once keep the processor busy while each step waits for the last.
+  // Bodies p + 2, p + 3 and p + 4 together, then the few left one at a time.
   int p = 1;
-  for (; p + 1 <= n - 1; p += 2) {
-    Vec3 firstPosition = run.workState[kPosition][p + 1];
-    Vec3 firstVelocity = run.workState[kVelocity][p + 1];
-    Vec3 secondPosition = run.workState[kPosition][p + 2];
-    Vec3 secondVelocity = run.workState[kVelocity][p + 2];
-    turnPairRepeatedly(firstPosition, firstVelocity, secondPosition, secondVelocity, p, run);
-    run.bodyState[kPosition][p + 2] = firstPosition;
-    run.bodyState[kVelocity][p + 2] = firstVelocity;
-    run.bodyState[kPosition][p + 3] = secondPosition;
-    run.bodyState[kVelocity][p + 3] = secondVelocity;
+  for (; p + kGroupSize - 1 <= n - 1; p += kGroupSize) {
+    Vec3 positions[kGroupSize];
+    Vec3 velocities[kGroupSize];
+    for (int j = 0; j < kGroupSize; ++j) {
+      positions[j] = run.workState[kPosition][p + 1 + j];
+      velocities[j] = run.workState[kVelocity][p + 1 + j];
+    }
+    turnGroupRepeatedly(positions, velocities, p, run);
+    for (int j = 0; j < kGroupSize; ++j) {
+      run.bodyState[kPosition][p + 2 + j] = positions[j];
+      run.bodyState[kVelocity][p + 2 + j] = velocities[j];
+    }
   }
-  if (p <= n - 1) {
+  for (; p <= n - 1; ++p) {
     Vec3 position = run.workState[kPosition][p + 1];
     Vec3 velocity = run.workState[kVelocity][p + 1];
     turnRepeatedly(position, velocity, p, run);
