@@ -75,9 +75,9 @@ class FreeFormatRecord {
   bool afterNumber_ = false;    // the last item was an integer or a real
   int itemPosition_ = 0;        // items added since the statement began
   // A table written one statement per row repeats values down its columns (every orbiting
-  // body has the same mass and radius). A real whose bits equal those of the real at the same
-  // item position in an earlier statement on this object reuses that text, so it is
-  // converted once; the text depends on nothing but the bits.
+  // body has the same mass and radius). A real whose bits equal those of the last real added
+  // at the same item position (by this object, in any statement) reuses that real's text,
+  // which depends on nothing but the bits, so it is converted once.
   RememberedReal remembered_[kRememberedPositions];
 };
 
