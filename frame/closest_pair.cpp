@@ -152,8 +152,8 @@ double sweepSmallestSum(const OrbiterPositions& pos, int n, const SweepOrder& or
 
 // The pair (q, p), q > p, with the largest q and then the largest p among the pairs whose
 // squared sum is at most `upper`; false when there is none. REQUIRES: every coordinate finite.
-bool sweepLastPairWithin(const OrbiterPositions& pos, int n, const SweepOrder& order,
-                         double upper, int& q, int& p, double& sum) {
+bool sweepLastPairWithin(const OrbiterPositions& pos, int n, const SweepOrder& order, double upper,
+                         int& q, int& p, double& sum) {
   bool found = false;
   for (int a = 0; a < n; ++a) {
     const int i = order.body[a];
@@ -205,10 +205,9 @@ void findClosestPair(RunState& run) {
     run.pairDistance = std::sqrt(squaredSum(dx, dy, dz));
   }
 
-  const bool allFinite =
-      std::all_of(pos.x, pos.x + n, [](double v) { return std::isfinite(v); }) &&
-      std::all_of(pos.y, pos.y + n, [](double v) { return std::isfinite(v); }) &&
-      std::all_of(pos.z, pos.z + n, [](double v) { return std::isfinite(v); });
+  const bool allFinite = std::all_of(pos.x, pos.x + n, [](double v) { return std::isfinite(v); }) &&
+                         std::all_of(pos.y, pos.y + n, [](double v) { return std::isfinite(v); }) &&
+                         std::all_of(pos.z, pos.z + n, [](double v) { return std::isfinite(v); });
   if (allFinite) {
     SweepOrder order;
     sortAlongWidestAxis(pos, n, order);

@@ -70,8 +70,8 @@ void computeInitialDataValues(RunState& run) {
     run.reservedScalar[i] = 0.0;
     // The orbiting bodies share one mass, so their radius is computed once: the same bits in
     // give the same bits out.
-    if (i > 1 && std::bit_cast<uint64_t>(run.bodyMass[i]) ==
-                     std::bit_cast<uint64_t>(run.bodyMass[i - 1])) {
+    if (i > 1 &&
+        std::bit_cast<uint64_t>(run.bodyMass[i]) == std::bit_cast<uint64_t>(run.bodyMass[i - 1])) {
       run.bodyRadius[i] = run.bodyRadius[i - 1];
     } else {
       // homogeneous sphere: m = (4/3) pi r^3 rho

@@ -107,8 +107,8 @@ void turnRepeatedly(Vec3& position, Vec3& velocity, int count, const RunState& r
 // overlap in time and the processor is not left idle while each waits.
 constexpr int kGroupSize = 3;
 
-void turnGroupRepeatedly(Vec3 (&positions)[kGroupSize], Vec3 (&velocities)[kGroupSize],
-                         int count, const RunState& run) {
+void turnGroupRepeatedly(Vec3 (&positions)[kGroupSize], Vec3 (&velocities)[kGroupSize], int count,
+                         const RunState& run) {
   const LaneFactors q = {{run.cosTurn, run.cosTurn},
                          {run.sinTurn, run.sinTurn},
                          {run.cosTilt, run.cosTilt},

@@ -49,8 +49,8 @@ class FreeFormatRecord {
   // The field of a real written at one item position of a statement: its text right-aligned
   // after blanks, kRealSpan characters.
   struct RememberedReal {
-    uint64_t bits = 0;   // the value's bit pattern
-    int length = 0;      // characters of the text; 0 while nothing is remembered
+    uint64_t bits = 0;  // the value's bit pattern
+    int length = 0;     // characters of the text; 0 while nothing is remembered
     char field[kRealSpan];
   };
   // Item positions whose reals are remembered: a body record holds fifteen reals.

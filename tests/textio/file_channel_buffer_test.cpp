@@ -83,8 +83,8 @@ TEST(FileChannelBuffer, RewrittenFileHoldsExactlyTheNewRecords) {
   // Old contents longer than, as long as and shorter than the new records, with and without
   // whole buffers of them.
   const std::string record(998, 'n');  // 1000 bytes with the line end
-  for (const size_t oldSize : {size_t{0}, size_t{10}, size_t{5000}, size_t{5001}, size_t{4999},
-                               size_t{300000}}) {
+  for (const size_t oldSize :
+       {size_t{0}, size_t{10}, size_t{5000}, size_t{5001}, size_t{4999}, size_t{300000}}) {
     SCOPED_TRACE(oldSize);
     writeFile(path, std::string(oldSize, 'o'));
     FileChannel channel;

@@ -94,8 +94,9 @@ std::string realFieldReference(double value, int width, int decimals) {
   const std::string digits = d.digits + std::string(static_cast<size_t>(decimals), '0');
   const int magnitude = std::abs(d.exponent);
   const char sign = d.exponent < 0 ? '-' : '+';
-  std::string exponent = magnitude <= 99 ? std::string("D") + sign + threeDigits(magnitude).substr(1)
-                                         : std::string(1, sign) + threeDigits(magnitude);
+  std::string exponent = magnitude <= 99
+                             ? std::string("D") + sign + threeDigits(magnitude).substr(1)
+                             : std::string(1, sign) + threeDigits(magnitude);
   const std::string text =
       (d.negative ? "-" : "") + std::string(".") + digits.substr(0, decimals) + exponent;
   if (static_cast<int>(text.size()) > width) return std::string(width, '*');
@@ -192,16 +193,16 @@ TEST(FreeFormatRecord, RememberedRealsWriteWhatFreshRecordsWrite) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const std::vector<std::vector<double>> rows = {
       {1.0, 0.0, 2.5},
-      {1.0, -0.0, 2.5},                    // the same text from other bits
-      {1.0, 0.0, 2.5000000000000004},      // other bits, the same text
-      {1.0, 0.0, 2.500000000000001},       // a change in the last digit
+      {1.0, -0.0, 2.5},                // the same text from other bits
+      {1.0, 0.0, 2.5000000000000004},  // other bits, the same text
+      {1.0, 0.0, 2.500000000000001},   // a change in the last digit
       {nan, 0.0, 2.5},
       {-1.0, 1e-300, 1e300},
-      {1.0, 0.0},                          // a shorter record
-      {1.0, 0.0, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5, 8.5, 9.5, 10.5, 11.5, 12.5, 13.5, 14.5, 15.5,
-       16.5, 17.5, 18.5},                  // past the remembered positions
-      {1.0, 0.0, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5, 8.5, 9.5, 10.5, 11.5, 12.5, 13.5, 14.5, 15.5,
-       16.5, 17.25, 18.5},
+      {1.0, 0.0},  // a shorter record
+      {1.0, 0.0, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5, 8.5, 9.5, 10.5, 11.5, 12.5, 13.5, 14.5, 15.5, 16.5,
+       17.5, 18.5},  // past the remembered positions
+      {1.0, 0.0, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5, 8.5, 9.5, 10.5, 11.5, 12.5, 13.5, 14.5, 15.5, 16.5,
+       17.25, 18.5},
   };
   std::string reused;
   std::string fresh;
