@@ -1,5 +1,6 @@
 #include "frame/closest_pair.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <limits>
@@ -18,11 +19,18 @@
 //   of the smallest squared sum Smin, and the pairs at distance D are exactly those whose
 //   squared sum lies in [Smin, sHi], sHi being the largest double whose root is still D. That
 //   interval may hold more than one double: distinct squared sums can have the same root.
-// - Comparing squared sums needs no root: one pass finds the smallest squared sum of every
+//   The winner is the pair (b, a) at distance D with the largest b, and of those the largest a.
+// - Comparing squared sums needs no root. When every coordinate is finite, a sweep along one
+//   axis finds Smin and then the winner without looking at most pairs: with the bodies sorted
+//   along that axis, the squared difference c of their coordinates on it never exceeds the
+//   squared sum (the three squares are not negative and rounding is monotone, so adding them
+//   cannot give less than c), and it only grows as the partner moves farther along the sorted
+//   order. So once c exceeds the bound sought, no later partner can be within it.
+// - Otherwise (a NaN or infinite coordinate) one pass finds the smallest squared sum of every
 //   row b (pairs (b, a), a < b), SIMD two pairs at a time with each operation rounded as in
 //   the scalar formula; NaN sums are never taken. The winner is then the largest a of the
 //   last row whose minimum is at most sHi.
-// - The pass changes nothing when minPairDistance < D, as the loop would not either.
+// - Nothing changes when minPairDistance < D, as the loop would not change anything either.
 
 namespace {
 
@@ -91,6 +99,83 @@ double rowMinimum(const OrbiterPositions& pos, int q) {
   return minimum;
 }
 
+// The largest squared sum whose root is still the root of `smallest`.
+double largestSumOfSameRoot(double smallest) {
+  const double distance = std::sqrt(smallest);
+  double upper = smallest;
+  while (upper < std::numeric_limits<double>::infinity()) {
+    const double next = std::nextafter(upper, std::numeric_limits<double>::infinity());
+    if (std::sqrt(next) != distance) break;
+    upper = next;
+  }
+  return upper;
+}
+
+// The bodies in ascending order of their coordinate on the axis along which they spread
+// widest (any axis gives the same result; the widest lets the sweep pass over most pairs).
+struct SweepOrder {
+  const double* key = nullptr;  // the coordinates on that axis, indexed by body
+  int body[kMaxOrbiters];       // body indices, ascending by key
+};
+
+void sortAlongWidestAxis(const OrbiterPositions& pos, int n, SweepOrder& order) {
+  const double* axes[] = {pos.x, pos.y, pos.z};
+  double widest = -1.0;
+  for (const double* axis : axes) {
+    const auto [low, high] = std::minmax_element(axis, axis + n);
+    const double spread = *high - *low;
+    if (spread > widest) {
+      widest = spread;
+      order.key = axis;
+    }
+  }
+  for (int p = 0; p < n; ++p) order.body[p] = p;
+  const double* key = order.key;
+  std::sort(order.body, order.body + n, [key](int a, int b) { return key[a] < key[b]; });
+}
+
+// The smallest squared sum of all pairs. REQUIRES: every coordinate finite.
+double sweepSmallestSum(const OrbiterPositions& pos, int n, const SweepOrder& order) {
+  double smallest = std::numeric_limits<double>::infinity();
+  for (int a = 0; a < n; ++a) {
+    const int i = order.body[a];
+    for (int b = a + 1; b < n; ++b) {
+      const int j = order.body[b];
+      const double along = order.key[j] - order.key[i];
+      if (along * along > smallest) break;
+      const double s = pairSquaredSum(pos, i, j);
+      if (s < smallest) smallest = s;
+    }
+  }
+  return smallest;
+}
+
+// The pair (q, p), q > p, with the largest q and then the largest p among the pairs whose
+// squared sum is at most `upper`; false when there is none. REQUIRES: every coordinate finite.
+bool sweepLastPairWithin(const OrbiterPositions& pos, int n, const SweepOrder& order, double upper,
+                         int& q, int& p, double& sum) {
+  bool found = false;
+  for (int a = 0; a < n; ++a) {
+    const int i = order.body[a];
+    for (int b = a + 1; b < n; ++b) {
+      const int j = order.body[b];
+      const double along = order.key[j] - order.key[i];
+      if (along * along > upper) break;
+      const double s = pairSquaredSum(pos, i, j);
+      if (!(s <= upper)) continue;
+      const int high = i > j ? i : j;
+      const int low = i > j ? j : i;
+      if (!found || high > q || (high == q && low > p)) {
+        found = true;
+        q = high;
+        p = low;
+        sum = s;
+      }
+    }
+  }
+  return found;
+}
+
 }  // namespace
 
 void findClosestPair(RunState& run) {
@@ -120,6 +205,25 @@ void findClosestPair(RunState& run) {
     run.pairDistance = std::sqrt(squaredSum(dx, dy, dz));
   }
 
+  const bool allFinite = std::all_of(pos.x, pos.x + n, [](double v) { return std::isfinite(v); }) &&
+                         std::all_of(pos.y, pos.y + n, [](double v) { return std::isfinite(v); }) &&
+                         std::all_of(pos.z, pos.z + n, [](double v) { return std::isfinite(v); });
+  if (allFinite) {
+    SweepOrder order;
+    sortAlongWidestAxis(pos, n, order);
+    const double smallest = sweepSmallestSum(pos, n, order);
+    if (!(run.minPairDistance >= std::sqrt(smallest))) return;
+    int q = 0;
+    int p = 0;
+    double sum = 0.0;
+    if (sweepLastPairWithin(pos, n, order, largestSumOfSameRoot(smallest), q, p, sum)) {
+      run.minPairDistance = std::sqrt(sum);
+      run.minPairFirst = q + 2;
+      run.minPairSecond = p + 2;
+    }
+    return;
+  }
+
   double rowMin[kMaxOrbiters];
   double smallest = std::numeric_limits<double>::infinity();
   for (int q = 1; q < n; ++q) {
@@ -127,16 +231,8 @@ void findClosestPair(RunState& run) {
     if (rowMin[q] < smallest) smallest = rowMin[q];
   }
 
-  const double distance = std::sqrt(smallest);
-  if (!(run.minPairDistance >= distance)) return;
-
-  // The largest squared sum whose root is still the smallest distance.
-  double upper = smallest;
-  while (upper < std::numeric_limits<double>::infinity()) {
-    const double next = std::nextafter(upper, std::numeric_limits<double>::infinity());
-    if (std::sqrt(next) != distance) break;
-    upper = next;
-  }
+  if (!(run.minPairDistance >= std::sqrt(smallest))) return;
+  const double upper = largestSumOfSameRoot(smallest);
 
   // The last ordered pair at the smallest distance. A row whose minimum is +infinity only
   // because all its sums are NaN holds no such pair, so the search goes on below it.

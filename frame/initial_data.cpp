@@ -1,6 +1,8 @@
 #include "frame/initial_data.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <string_view>
 
 #include "textio/file_channel.h"
@@ -14,8 +16,7 @@ constexpr int kTrailerZeroCount = 10;
 // 24 items: 17 reals (zero, largest mass, two zeros, momentum, angular momentum, six zeros,
 // headerParameter), the integers 1, 1 and bodyCount, the reals 1.0, 0.5, 0.25, and
 // cubeRootCount.
-void writeHeaderRecord(const RunState& run, FileChannel& channel) {
-  FreeFormatRecord record(channel);
+void writeHeaderRecord(const RunState& run, FreeFormatRecord& record) {
   record.addReal(run.headerZero[1]);
   record.addReal(run.maxBodyMass);
   record.addReal(run.headerZero[2]);
@@ -35,8 +36,7 @@ void writeHeaderRecord(const RunState& run, FileChannel& channel) {
 }
 
 // Mass, position, velocity, two reserved vectors, radius, reserved scalar: 15 reals.
-void writeBodyRecord(const RunState& run, int i, FileChannel& channel) {
-  FreeFormatRecord record(channel);
+void writeBodyRecord(const RunState& run, int i, FreeFormatRecord& record) {
   record.addReal(run.bodyMass[i]);
   for (int k = 1; k <= 3; ++k) record.addReal(run.barycentricPosition[i][k]);
   for (int k = 1; k <= 3; ++k) record.addReal(run.barycentricVelocity[i][k]);
@@ -48,8 +48,7 @@ void writeBodyRecord(const RunState& run, int i, FileChannel& channel) {
 }
 
 // Two integers, the three units that turn the file's values back into SI units, ten zeros.
-void writeTrailerRecord(const RunState& run, FileChannel& channel) {
-  FreeFormatRecord record(channel);
+void writeTrailerRecord(const RunState& run, FreeFormatRecord& record) {
   record.addInteger(run.trailerParameter);
   record.addInteger(run.bodyCount);
   record.addReal(run.massUnit);
@@ -69,9 +68,16 @@ void computeInitialDataValues(RunState& run) {
       run.reservedVectorB[i][k] = 0.0;
     }
     run.reservedScalar[i] = 0.0;
-    // homogeneous sphere: m = (4/3) pi r^3 rho
-    run.bodyRadius[i] =
-        std::pow((3.0 * run.bodyMass[i]) / (run.pi * run.scaledDensity * 4.0), run.oneThird);
+    // The orbiting bodies share one mass, so their radius is computed once: the same bits in
+    // give the same bits out.
+    if (i > 1 &&
+        std::bit_cast<uint64_t>(run.bodyMass[i]) == std::bit_cast<uint64_t>(run.bodyMass[i - 1])) {
+      run.bodyRadius[i] = run.bodyRadius[i - 1];
+    } else {
+      // homogeneous sphere: m = (4/3) pi r^3 rho
+      run.bodyRadius[i] =
+          std::pow((3.0 * run.bodyMass[i]) / (run.pi * run.scaledDensity * 4.0), run.oneThird);
+    }
     if (run.bodyMass[i] >= run.maxBodyMass) run.maxBodyMass = run.bodyMass[i];
   }
 
@@ -94,8 +100,11 @@ void writeInitialData(RunState& run) {
           : std::string_view(run.initialDataFileName.data(), run.initialDataFileName.size());
   FileChannel channel;
   openForOutput(channel, kInitialDataChannel, name);
-  writeHeaderRecord(run, channel);
-  for (int i = 1; i <= run.bodyCount; ++i) writeBodyRecord(run, i, channel);
-  writeTrailerRecord(run, channel);
+  // One statement object for every record, so that the body records, which repeat the mass
+  // and radius of the orbiting bodies, convert each repeated value once.
+  FreeFormatRecord record(channel);
+  writeHeaderRecord(run, record);
+  for (int i = 1; i <= run.bodyCount; ++i) writeBodyRecord(run, i, record);
+  writeTrailerRecord(run, record);
   closeChannel(channel);
 }

@@ -101,6 +101,44 @@ void turnRepeatedly(Vec3& position, Vec3& velocity, int count, const RunState& r
   velocity[3] = z[1];
 }
 
+// Bodies turned side by side, three at a time: body j of the group (0, 1, 2) takes
+// count + j steps, exactly the steps turnRepeatedly gives it. A step waits for the results of
+// the step before it of the same body only, so the three chains of dependent operations
+// overlap in time and the processor is not left idle while each waits.
+constexpr int kGroupSize = 3;
+
+void turnGroupRepeatedly(Vec3 (&positions)[kGroupSize], Vec3 (&velocities)[kGroupSize], int count,
+                         const RunState& run) {
+  const LaneFactors q = {{run.cosTurn, run.cosTurn},
+                         {run.sinTurn, run.sinTurn},
+                         {run.cosTilt, run.cosTilt},
+                         {run.sinTilt, run.sinTilt}};
+  Lanes x[kGroupSize];
+  Lanes y[kGroupSize];
+  Lanes z[kGroupSize];
+  for (int j = 0; j < kGroupSize; ++j) {
+    x[j] = Lanes{positions[j][1], velocities[j][1]};
+    y[j] = Lanes{positions[j][2], velocities[j][2]};
+    z[j] = Lanes{positions[j][3], velocities[j][3]};
+  }
+  for (int k = 0; k < count; ++k) {
+#pragma GCC unroll 3
+    for (int j = 0; j < kGroupSize; ++j) turnOnce(x[j], y[j], z[j], q);
+  }
+  // The later bodies of the group take one and two steps more.
+  for (int extra = 1; extra < kGroupSize; ++extra) {
+    for (int j = extra; j < kGroupSize; ++j) turnOnce(x[j], y[j], z[j], q);
+  }
+  for (int j = 0; j < kGroupSize; ++j) {
+    positions[j][1] = x[j][0];
+    positions[j][2] = y[j][0];
+    positions[j][3] = z[j][0];
+    velocities[j][1] = x[j][1];
+    velocities[j][2] = y[j][1];
+    velocities[j][3] = z[j][1];
+  }
+}
+
 }  // namespace
 
 // Body p + 2 is Q^p K(p angleStep): the orbit state p steps of anomaly from the pericentre,
@@ -116,7 +154,22 @@ void placeKeplerLayout(RunState& run) {
     setOrbitState(run, slot);
   }
 
-  for (int p = 1; p <= n - 1; ++p) {
+  // Bodies p + 2, p + 3 and p + 4 together, then the few left one at a time.
+  int p = 1;
+  for (; p + kGroupSize - 1 <= n - 1; p += kGroupSize) {
+    Vec3 positions[kGroupSize];
+    Vec3 velocities[kGroupSize];
+    for (int j = 0; j < kGroupSize; ++j) {
+      positions[j] = run.workState[kPosition][p + 1 + j];
+      velocities[j] = run.workState[kVelocity][p + 1 + j];
+    }
+    turnGroupRepeatedly(positions, velocities, p, run);
+    for (int j = 0; j < kGroupSize; ++j) {
+      run.bodyState[kPosition][p + 2 + j] = positions[j];
+      run.bodyState[kVelocity][p + 2 + j] = velocities[j];
+    }
+  }
+  for (; p <= n - 1; ++p) {
     Vec3 position = run.workState[kPosition][p + 1];
     Vec3 velocity = run.workState[kVelocity][p + 1];
     turnRepeatedly(position, velocity, p, run);

@@ -18,3 +18,21 @@ DecimalDigits toDecimalDigits(double value);
 // after the cut decides. A carry out of the first digit gives "1" followed by n zeros and
 // raises the exponent by one; *carried (if not null) tells whether that happened.
 DecimalDigits roundDigits(const DecimalDigits& value, int n, bool* carried = nullptr);
+
+// The same 17 digits with every position kept, for writers that lay out a fixed number of
+// digits: digits[k] is the (k+1)-th significant digit, trailing zeros included, no terminator;
+// zero of either sign is seventeen "0", exponent 0, not negative.
+struct FullDecimalDigits {
+  bool negative = false;
+  char digits[17] = {};
+  int exponent = 0;
+};
+
+// The digits of toDecimalDigits(value) before its trailing zeros are dropped.
+// REQUIRES: value is finite.
+FullDecimalDigits toFullDecimalDigits(double value);
+
+// roundDigits on the full form, in place: digits n.. become "0" and the first n digits are
+// rounded half up by digit n + 1. Returns whether the carry ran out of the first digit (the
+// digits are then "1" and zeros, the exponent one higher). REQUIRES: 1 <= n <= 16.
+bool roundFullDigits(FullDecimalDigits& d, int n);

@@ -15,9 +15,12 @@
 
 namespace {
 
-// Bytes asked of the file per read, and the buffered output that makes a write worth it.
-constexpr size_t kReadChunk = 64 * 1024;
-constexpr size_t kWriteChunk = 64 * 1024;
+// Bytes asked of the file per read, and the size of the output buffer, whose contents go to
+// the file in one write. Both are small: the files read hold a few records, and every page of
+// a buffer is a fresh page the process must be given, which costs more than a few more reads
+// or writes of the same bytes.
+constexpr size_t kReadChunk = 4 * 1024;
+constexpr size_t kWriteChunk = 16 * 1024;
 
 constexpr std::string_view kLineEnd = "\r\n";
 
@@ -185,7 +188,7 @@ void connect(FileChannel& channel, int number, std::string path, int fd,
   channel.position = 0;
   channel.lastWasWrite = false;
   channel.recordCut = false;
-  channel.outBuffer.clear();
+  channel.outLength = 0;
   channel.inBuffer.clear();
   channel.inOffset = 0;
   channel.inAtEnd = false;
@@ -196,15 +199,15 @@ void connect(FileChannel& channel, int number, std::string path, int fd,
 
 // Hands the buffered records to the file.
 void flushOutput(FileChannel& channel) {
-  if (channel.outBuffer.empty()) return;
-  if (!writeAll(channel.fd, channel.outBuffer.data(), channel.outBuffer.size())) {
+  if (channel.outLength == 0) return;
+  if (!writeAll(channel.fd, channel.outBuffer.get(), channel.outLength)) {
     stopOnIoFailure(channel, "write", errno);
   }
-  channel.outBuffer.clear();
+  channel.outLength = 0;
 }
 
-// Turns the channel from reading to writing: the read-ahead is dropped and a file is cut off
-// where the next record goes, so that what follows the written records is gone.
+// Turns the channel from reading to writing: the read-ahead is dropped and the records go to
+// the file from the current position on, over what it held there.
 void startWriting(FileChannel& channel) {
   channel.inBuffer.clear();
   channel.inOffset = 0;
@@ -212,11 +215,30 @@ void startWriting(FileChannel& channel) {
   if (!channel.truncatable) return;
   const off_t at = static_cast<off_t>(channel.position);
   if (::lseek(channel.fd, at, SEEK_SET) < 0) stopOnIoFailure(channel, "write", errno);
+}
+
+// Cuts a written file off at `length`, unless it already ends there. Returns false with errno
+// set when the file cannot be cut.
+bool cutFile(int fd, off_t length) {
+  struct stat status;
+  if (::fstat(fd, &status) == 0 && status.st_size <= length) return true;
   int result;
   do {
-    result = ::ftruncate(channel.fd, at);
+    result = ::ftruncate(fd, length);
   } while (result != 0 && errno == EINTR);
-  if (result != 0) stopOnIoFailure(channel, "write", errno);
+  return result == 0;
+}
+
+// Ends the written part of a file: the records written since the last read or open are all in
+// the file; what it held after them goes. Cutting a file that held more costs the file system
+// far more than overwriting it, so the cut is made once here, after the last record, rather
+// than before the first; a file rewritten with as many bytes as before is not cut at all.
+// REQUIRES: the buffered records have been written out.
+void endWrittenPart(FileChannel& channel) {
+  if (!channel.truncatable || !channel.lastWasWrite) return;
+  if (!cutFile(channel.fd, static_cast<off_t>(channel.position))) {
+    stopOnIoFailure(channel, "write", errno);
+  }
 }
 
 // One record being read: what is kept of it and what is known of the bytes passed.
@@ -333,8 +355,9 @@ IoStatus readRecord(FileChannel& channel, std::string& record) {
     return IoStatus::Error;
   }
   if (channel.lastWasWrite) {
-    // The written records come first; reading goes on after them.
+    // The written records come first; reading goes on after them, where the file now ends.
     flushOutput(channel);
+    endWrittenPart(channel);
     channel.lastWasWrite = false;
   }
 
@@ -376,30 +399,46 @@ void writeRecord(FileChannel& channel, std::string_view characters) {
     channel.lastWasWrite = true;
     return;
   }
-  if (isConsole(channel)) {
-    // The first character controls the line and is not shown: " abc"  ->  "abc".
-    if (channel.recordShown) writeConsole(kLineEnd);
-    writeConsole(characters.substr(std::min<size_t>(1, characters.size())));
-    channel.recordShown = true;
-    channel.lineOpen = true;
-    return;
+  // The console is never opened on a file: only a channel without one can be the console.
+  if (channel.fd < 0) {
+    if (isConsole(channel)) {
+      // The first character controls the line and is not shown: " abc"  ->  "abc".
+      if (channel.recordShown) writeConsole(kLineEnd);
+      writeConsole(characters.substr(std::min<size_t>(1, characters.size())));
+      channel.recordShown = true;
+      channel.lineOpen = true;
+      return;
+    }
+    stopOnIoFailure(channel, "write", EBADF);
   }
-  if (channel.fd < 0) stopOnIoFailure(channel, "write", EBADF);
   if (channel.access == AccessMode::ReadOnly) {
     stopOnIoFailure(channel, "write", channel.refusedErrno != 0 ? channel.refusedErrno : EBADF);
   }
   if (!channel.lastWasWrite) startWriting(channel);
-  channel.outBuffer.append(characters);
-  channel.outBuffer.append(kLineEnd);
-  channel.position += static_cast<int64_t>(characters.size() + kLineEnd.size());
+  // A record goes into the buffer whole; when the buffer lacks room, what it holds goes to the
+  // file first, and a record longer than the buffer gets a buffer of its size.
+  const size_t size = characters.size() + kLineEnd.size();
+  if (channel.outCapacity - channel.outLength < size) {
+    flushOutput(channel);
+    if (channel.outCapacity < size) {
+      channel.outCapacity = std::max(kWriteChunk, size);
+      channel.outBuffer = std::make_unique_for_overwrite<char[]>(channel.outCapacity);
+    }
+  }
+  char* const at = channel.outBuffer.get() + channel.outLength;
+  std::memcpy(at, characters.data(), characters.size());
+  at[characters.size()] = kLineEnd[0];
+  at[characters.size() + 1] = kLineEnd[1];
+  channel.outLength += size;
+  channel.position += static_cast<int64_t>(size);
   channel.lastWasWrite = true;
-  if (channel.outBuffer.size() >= kWriteChunk) flushOutput(channel);
 }
 
 void closeChannel(FileChannel& channel) {
   if (isConsole(channel)) return;
   if (channel.fd >= 0) {
     flushOutput(channel);
+    endWrittenPart(channel);
     const int fd = channel.fd;
     channel.fd = -1;
     // After an interrupted close the descriptor is gone all the same; nothing to retry.
@@ -407,7 +446,9 @@ void closeChannel(FileChannel& channel) {
   }
   channel.position = 0;
   channel.lastWasWrite = false;
-  std::string().swap(channel.outBuffer);
+  channel.outBuffer.reset();
+  channel.outCapacity = 0;
+  channel.outLength = 0;
   std::string().swap(channel.inBuffer);
   channel.inOffset = 0;
   channel.inAtEnd = false;
@@ -429,6 +470,12 @@ void finishConsole() {
 }
 
 void stopOnIoFailure(const FileChannel& channel, std::string_view operation, int errorNumber) {
+  // A file being written ends where the bytes that reached it end, as it would had it been
+  // cut before the first record: nothing it held before stays behind them.
+  if (channel.fd >= 0 && channel.truncatable && channel.lastWasWrite) {
+    const off_t reached = ::lseek(channel.fd, 0, SEEK_CUR);
+    if (reached >= 0) (void)cutFile(channel.fd, reached);
+  }
   // A console that cannot be finished must not hide this failure; the exit status says enough.
   int ignored = 0;
   endConsoleOutput(ignored);

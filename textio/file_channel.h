@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,13 +30,16 @@ struct FileChannel {
   int64_t position = 0;       // byte offset of the next record to read or write
   bool lastWasWrite = false;  // whether the last operation was a write
   bool recordCut = false;     // whether the last record read was longer than kMaxRecordLength
-  std::string outBuffer;      // records written but not yet handed to the file
+  std::unique_ptr<char[]> outBuffer;  // records not yet handed to the file
+  size_t outCapacity = 0;             // bytes outBuffer has room for
+  size_t outLength = 0;               // bytes outBuffer holds
   std::string inBuffer;       // bytes read ahead from the file
   size_t inOffset = 0;        // first unread byte of inBuffer
   bool inAtEnd = false;       // the file has no bytes past inBuffer
   AccessMode access = AccessMode::ReadWrite;  // how the open file was opened
   int refusedErrno = 0;      // errno with which the read-write open was refused, else 0
-  bool truncatable = false;  // a regular file, cut off at the first write; devices are not
+  bool truncatable = false;  // a regular file, cut off after the records written; devices
+                             // are not
   // Console only: a record has been shown since the run began (or since finishConsole), so the
   // next record starts with a line break and finishConsole owes one.
   bool recordShown = false;
@@ -74,8 +78,11 @@ std::string resolveFileName(int channelNumber, std::string_view name);
                                     bool wantStatus);
 
 // Opens a file for writing, creating it (mode 0666 less the umask) when missing: read-write,
-// else read-only, else write-only. An existing file keeps its content until the first write,
-// which cuts it off at the current position. Failure stops the run.
+// else read-only, else write-only. Once written, an existing file holds exactly the records
+// written from the current position on, whatever it held there before: they overwrite it, and
+// what is left after them is cut off when the channel is next read or closed, or when a
+// failure stops the run. A file closed without a write keeps its content. Failure stops the
+// run.
 void openForOutput(FileChannel& channel, int number, std::string_view name);
 
 // Reads the next record into `record` (its line feed and a CR before it removed; at most

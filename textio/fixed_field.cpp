@@ -5,9 +5,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <system_error>
 
 #include "textio/decimal_digits.h"
+#include "textio/short_text.h"
 
 namespace {
 
@@ -260,19 +262,119 @@ bool matchReal(std::string_view text, RealSyntax& syntax) {
 
 // ---------------------------------------------------------------------------------------------
 // Writing
-
-std::string asterisks(int width) {
-  return std::string(static_cast<size_t>(std::max(width, 0)), '*');
-}
-
-// Right-aligns text in width columns, or gives width asterisks when it does not fit.
-std::string fitField(const std::string& text, int width) {
-  if (static_cast<int>(text.size()) > width) return asterisks(width);
-  return std::string(static_cast<size_t>(width) - text.size(), ' ') + text;
-}
+//
+// Every field of a record takes exactly its width in characters, whatever it holds, so a
+// record's length is known before it is written and each field is written in place.
 
 // Significant digits a real field can show; later positions are written "0".
 constexpr int kMaxShownDigits = 16;
+
+// Records up to this long are built on the stack.
+constexpr size_t kStackRecordLength = 256;
+
+void putAsterisks(char* out, int width) { fillChars(out, '*', width); }
+
+// Right-aligns `length` characters in `width` columns, or writes asterisks when they do not
+// fit. REQUIRES: width >= 0, 0 <= length <= 32.
+void putFitted(char* out, int width, const char* text, int length) {
+  if (length > width) {
+    putAsterisks(out, width);
+    return;
+  }
+  fillChars(out, ' ', width - length);
+  copyShort(out + (width - length), text, length);
+}
+
+// 42 in I4 -> "  42"; -7 in I4 -> "  -7"; 12345 in I4 -> "****".
+void putIntegerField(char* out, int value, int width) {
+  char text[16];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  putFitted(out, width, text, static_cast<int>(result.ptr - text));
+}
+
+// 1.0 in D13.6 -> "  .100000D+01"; -6.67259e-11 -> " -.667259D-10"; 1.0e150 -> "  .100000+151".
+// REQUIRES: width >= 0.
+void putRealField(char* out, double value, int width, int decimals) {
+  if (!std::isfinite(value)) {
+    putAsterisks(out, width);
+    return;
+  }
+  const int shown = std::max(decimals, 0);
+  FullDecimalDigits rounded = toFullDecimalDigits(value);
+  roundFullDigits(rounded, std::clamp(shown, 1, kMaxShownDigits));
+  // Sign, point, the digits and four characters of exponent: "D+01" or "+151".
+  const int length = (rounded.negative ? 1 : 0) + 1 + shown + 4;
+  if (length > width) {
+    putAsterisks(out, width);
+    return;
+  }
+  fillChars(out, ' ', width - length);
+  char* p = out + (width - length);
+  if (rounded.negative) *p++ = '-';
+  *p++ = '.';
+  // Positions past the seventeenth digit are "0" too.
+  const int copied = std::min(shown, static_cast<int>(sizeof rounded.digits));
+  copyShort(p, rounded.digits, copied);
+  if (shown > copied) fillChars(p + copied, '0', shown - copied);
+  p += shown;
+  const int exponent = rounded.exponent;
+  const int magnitude = exponent < 0 ? -exponent : exponent;
+  const char sign = exponent < 0 ? '-' : '+';
+  if (magnitude <= 99) {
+    // D+01, D-10
+    *p++ = 'D';
+    *p++ = sign;
+    *p++ = static_cast<char>('0' + magnitude / 10);
+    *p++ = static_cast<char>('0' + magnitude % 10);
+  } else {
+    // +151, -100: no letter, three digits (a double's decimal exponent stays below 1000)
+    assert(magnitude <= 999);
+    *p++ = sign;
+    *p++ = static_cast<char>('0' + magnitude / 100);
+    *p++ = static_cast<char>('0' + magnitude / 10 % 10);
+    *p++ = static_cast<char>('0' + magnitude % 10);
+  }
+  assert(p == out + width);
+}
+
+// The characters a record of `values` by `layout` takes: the widths of its items up to the
+// data item that finds no value.
+size_t recordLength(const LayoutString& layout, std::span<const FieldValue> values) {
+  size_t length = 0;
+  size_t next = 0;
+  for (const LayoutItem& item : layout.items) {
+    if (item.kind != LayoutItem::Kind::Skip) {
+      if (next == values.size()) break;
+      ++next;
+    }
+    length += static_cast<size_t>(item.width);
+  }
+  return length;
+}
+
+// Writes the record of `values` by `layout` to `out`, recordLength characters.
+void putRecord(char* out, const LayoutString& layout, std::span<const FieldValue> values) {
+  size_t next = 0;  // the value of the next data item
+  for (const LayoutItem& item : layout.items) {
+    if (item.kind == LayoutItem::Kind::Skip) {
+      fillChars(out, ' ', item.width);
+      out += item.width;
+      continue;
+    }
+    // Fewer values than data items: the record ends with the values.
+    if (next == values.size()) break;
+    const FieldValue& value = values[next++];
+    if (item.kind == LayoutItem::Kind::Integer && value.isInteger) {
+      putIntegerField(out, value.integer, item.width);
+    } else if (item.kind == LayoutItem::Kind::Real && !value.isInteger) {
+      putRealField(out, value.real, item.width, item.decimals);
+    } else {
+      // A value of the other kind, or a text item on output: the field cannot show it.
+      putAsterisks(out, item.width);
+    }
+    out += item.width;
+  }
+}
 
 }  // namespace
 
@@ -404,67 +506,32 @@ IoStatus readFixedRecord(FileChannel& channel, const LayoutString& layout,
   return convertFixedRecord(record, layout, targets);
 }
 
-// 42 in I4 -> "  42"; -7 in I4 -> "  -7"; 12345 in I4 -> "****".
 std::string formatIntegerField(int value, int width) {
-  char text[16];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return fitField(std::string(text, result.ptr), width);
+  std::string text(static_cast<size_t>(std::max(width, 0)), ' ');
+  putIntegerField(text.data(), value, std::max(width, 0));
+  return text;
 }
 
-// 1.0 in D13.6 -> "  .100000D+01"; -6.67259e-11 -> " -.667259D-10"; 1.0e150 -> "  .100000+151".
 std::string formatRealField(double value, int width, int decimals) {
-  if (!std::isfinite(value)) return asterisks(width);
-  const int shown = std::max(decimals, 0);
-  const DecimalDigits rounded =
-      roundDigits(toDecimalDigits(value), std::clamp(shown, 1, kMaxShownDigits));
-  std::string text;
-  if (rounded.negative) text += '-';
-  text += '.';
-  for (int k = 0; k < shown; ++k) text += k < rounded.count ? rounded.digits[k] : '0';
-  const int exponent = rounded.exponent;
-  const int magnitude = exponent < 0 ? -exponent : exponent;
-  const char sign = exponent < 0 ? '-' : '+';
-  if (magnitude <= 99) {
-    // D+01, D-10
-    text += 'D';
-    text += sign;
-    text += static_cast<char>('0' + magnitude / 10);
-    text += static_cast<char>('0' + magnitude % 10);
-  } else {
-    // +151, -100: no letter, three digits (a double's decimal exponent stays below 1000)
-    assert(magnitude <= 999);
-    text += sign;
-    text += static_cast<char>('0' + magnitude / 100);
-    text += static_cast<char>('0' + magnitude / 10 % 10);
-    text += static_cast<char>('0' + magnitude % 10);
-  }
-  return fitField(text, width);
+  std::string text(static_cast<size_t>(std::max(width, 0)), ' ');
+  putRealField(text.data(), value, std::max(width, 0), decimals);
+  return text;
 }
 
 std::string formatFixedRecord(const LayoutString& layout, std::span<const FieldValue> values) {
-  std::string record;
-  size_t next = 0;  // the value of the next data item
-  for (const LayoutItem& item : layout.items) {
-    if (item.kind == LayoutItem::Kind::Skip) {
-      record.append(static_cast<size_t>(item.width), ' ');
-      continue;
-    }
-    // Fewer values than data items: the record ends with the values.
-    if (next == values.size()) break;
-    const FieldValue& value = values[next++];
-    if (item.kind == LayoutItem::Kind::Integer && value.isInteger) {
-      record += formatIntegerField(value.integer, item.width);
-    } else if (item.kind == LayoutItem::Kind::Real && !value.isInteger) {
-      record += formatRealField(value.real, item.width, item.decimals);
-    } else {
-      // A value of the other kind, or a text item on output: the field cannot show it.
-      record += asterisks(item.width);
-    }
-  }
+  std::string record(recordLength(layout, values), ' ');
+  putRecord(record.data(), layout, values);
   return record;
 }
 
 void writeFixedRecord(FileChannel& channel, const LayoutString& layout,
                       std::span<const FieldValue> values) {
-  writeRecord(channel, formatFixedRecord(layout, values));
+  const size_t length = recordLength(layout, values);
+  if (length > kStackRecordLength) {
+    writeRecord(channel, formatFixedRecord(layout, values));
+    return;
+  }
+  char record[kStackRecordLength];
+  putRecord(record, layout, values);
+  writeRecord(channel, std::string_view(record, length));
 }

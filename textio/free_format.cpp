@@ -4,9 +4,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "textio/decimal_digits.h"
 #include "textio/fixed_field.h"
+#include "textio/short_text.h"
 
 namespace {
 
@@ -17,54 +19,108 @@ constexpr int kFractionDigits = kRealSignificantDigits - 1;
 // Exponents 1..7 (1 <= |value| < 10^7 on the 17-digit form) take the fixed form.
 constexpr int kLargestFixedExponent = 7;
 
-char digitAt(const DecimalDigits& d, int index) { return index < d.count ? d.digits[index] : '0'; }
+constexpr std::string_view kZeroText = "0.000000000000000E+000";
+
+int copyText(std::string_view from, char* text) {
+  copyShort(text, from.data(), static_cast<int>(from.size()));
+  return static_cast<int>(from.size());
+}
 
 }  // namespace
 
-std::string formatFreeReal(double value) {
-  if (std::isnan(value)) return "NaN";
-  if (std::isinf(value)) return value < 0.0 ? "-Infinity" : "Infinity";
+int writeFreeReal(double value, char* text) {
+  if (std::isnan(value)) return copyText("NaN", text);
+  if (std::isinf(value)) return copyText(value < 0.0 ? "-Infinity" : "Infinity", text);
+  // 0.0 and -0.0  ->  "0.000000000000000E+000"
+  if (value == 0.0) return copyText(kZeroText, text);
 
-  const DecimalDigits exact = toDecimalDigits(value);
-  const DecimalDigits d = roundDigits(exact, kRealSignificantDigits);
-  std::string text;
-  if (d.negative) text += '-';
+  FullDecimalDigits d = toFullDecimalDigits(value);
   // The form is chosen on the exponent before rounding, the digits before the point by the
   // exponent after it.
-  if (exact.exponent >= 1 && exact.exponent <= kLargestFixedExponent) {
-    // 1234.5  ->  "1234.500000000000000"
-    int i = 0;
-    for (; i < d.exponent; ++i) text += digitAt(d, i);
-    text += '.';
-    for (const int end = i + kFractionDigits; i < end; ++i) text += digitAt(d, i);
-    return text;
+  const int exactExponent = d.exponent;
+  roundFullDigits(d, kRealSignificantDigits);
+  char* out = text;
+  if (d.negative) *out++ = '-';
+  if (exactExponent >= 1 && exactExponent <= kLargestFixedExponent) {
+    // 1234.5  ->  "1234.500000000000000": the digits, "0" past the sixteenth, with the point
+    // after the first d.exponent (1 to 8) of them.
+    char digits[32];
+    std::memcpy(digits, d.digits, sizeof d.digits);
+    std::memset(digits + sizeof d.digits, '0', sizeof digits - sizeof d.digits);
+    const int whole = d.exponent;
+    assert(whole >= 1 && whole + kFractionDigits <= static_cast<int>(sizeof digits));
+    copyShort(out, digits, whole);
+    out += whole;
+    *out++ = '.';
+    copyShort(out, digits + whole, kFractionDigits);
+    out += kFractionDigits;
+    return static_cast<int>(out - text);
   }
-  // 0.00123  ->  "1.230000000000000E-003";  0.0  ->  "0.000000000000000E+000"
-  text += digitAt(d, 0);
-  text += '.';
-  for (int i = 1; i <= kFractionDigits; ++i) text += digitAt(d, i);
-  const bool isZero = d.digits[0] == '0';
-  const int shown = isZero ? 0 : d.exponent - 1;
+  // 0.00123  ->  "1.230000000000000E-003"
+  *out++ = d.digits[0];
+  *out++ = '.';
+  std::memcpy(out, d.digits + 1, kFractionDigits);
+  out += kFractionDigits;
+  const int shown = d.exponent - 1;
   const int magnitude = std::abs(shown);
   assert(magnitude <= 999);
-  text += 'E';
-  text += shown < 0 ? '-' : '+';
-  text += static_cast<char>('0' + magnitude / 100);
-  text += static_cast<char>('0' + magnitude / 10 % 10);
-  text += static_cast<char>('0' + magnitude % 10);
-  return text;
+  *out++ = 'E';
+  *out++ = shown < 0 ? '-' : '+';
+  *out++ = static_cast<char>('0' + magnitude / 100);
+  *out++ = static_cast<char>('0' + magnitude / 10 % 10);
+  *out++ = static_cast<char>('0' + magnitude % 10);
+  return static_cast<int>(out - text);
+}
+
+std::string formatFreeReal(double value) {
+  char text[kMaxFreeRealLength];
+  return std::string(text, static_cast<size_t>(writeFreeReal(value, text)));
 }
 
 FreeFormatRecord::FreeFormatRecord(FileChannel& channel) : channel_(channel) {}
 
+namespace {
+
+// Right-aligns `length` characters of text in a field of `span` characters.
+void putRightAligned(char* field, int span, const char* text, int length) {
+  fillShort(field, ' ', span - length);
+  copyShort(field + (span - length), text, length);
+}
+
+}  // namespace
+
 void FreeFormatRecord::addInteger(int value) {
+  ++itemPosition_;
   char text[16];
   const auto result = std::to_chars(text, text + sizeof text, value);
   assert(result.ec == std::errc());
-  addNumber(std::string_view(text, static_cast<size_t>(result.ptr - text)), kIntegerFieldWidth);
+  const int length = static_cast<int>(result.ptr - text);
+  char field[kIntegerSpan];
+  std::memset(field, ' ', sizeof field);
+  std::memcpy(field + kIntegerSpan - length, text, static_cast<size_t>(length));
+  addNumber(field + kIntegerSpan, kIntegerFieldWidth);
 }
 
-void FreeFormatRecord::addReal(double value) { addNumber(formatFreeReal(value), kRealFieldWidth); }
+void FreeFormatRecord::addReal(double value) {
+  const int position = itemPosition_++;
+  char text[kMaxFreeRealLength];
+  if (position >= kRememberedPositions) {
+    const int length = writeFreeReal(value, text);
+    char field[kRealSpan];
+    putRightAligned(field, kRealSpan, text, length);
+    addNumber(field + kRealSpan, kRealFieldWidth);
+    return;
+  }
+  RememberedReal& remembered = remembered_[position];
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  if (remembered.length == 0 || remembered.bits != bits) {
+    remembered.bits = bits;
+    remembered.length = writeFreeReal(value, text);
+    putRightAligned(remembered.field, kRealSpan, text, remembered.length);
+  }
+  addNumber(remembered.field + kRealSpan, kRealFieldWidth);
+}
 
 // A number stands right-aligned in its field; after another number the field is one column
 // wider, which gives the separating blank. It goes to a new line unless the room left is
@@ -72,15 +128,17 @@ void FreeFormatRecord::addReal(double value) { addNumber(formatFreeReal(value), 
 //   first item 1.0     ->  " " + 7 blanks + "1.000000000000000"   (opening blank, 24 columns)
 //   -2 after a number  ->  9 blanks + "-2"                          (12 columns)
 //   5 after a text     ->  10 blanks + "5"                          (11 columns)
-void FreeFormatRecord::addNumber(std::string_view text, int width) {
+void FreeFormatRecord::addNumber(const char* fieldEnd, int width) {
   const int columns = afterNumber_ ? width + 1 : width;
   afterNumber_ = true;
-  const int pad = pendingBlanks_ + columns - static_cast<int>(text.size());
-  assert(pad >= 0);
+  // The owed opening blank, the padding and the text: the end of the field.
+  const int taken = pendingBlanks_ + columns;
+  assert(taken <= width + 2);
   pendingBlanks_ = 0;
   if (room_ <= columns) handOverLine();
-  line_.append(static_cast<size_t>(pad), ' ');
-  line_.append(text);
+  assert(lineLength_ + taken <= kLineCapacity);
+  copyShort(line_ + lineLength_, fieldEnd - taken, taken);
+  lineLength_ += taken;
   room_ -= columns;
   assert(room_ >= 1);
 }
@@ -90,6 +148,7 @@ void FreeFormatRecord::addNumber(std::string_view text, int width) {
 //   79 characters at the start  ->  " " + 79 characters (80), then a fresh line owing " "
 void FreeFormatRecord::addText(const char* characters, int length) {
   assert(length >= 0);
+  ++itemPosition_;
   afterNumber_ = false;
   int remaining = length;
   while (remaining > 0) {
@@ -97,13 +156,13 @@ void FreeFormatRecord::addText(const char* characters, int length) {
     assert(room_ >= 1 && pendingBlanks_ <= 1);
     if (room_ > remaining) {
       appendPendingBlanks();
-      line_.append(characters, static_cast<size_t>(remaining));
+      append(characters, remaining);
       room_ -= remaining;
       return;
     }
     const int taken = room_;
     appendPendingBlanks();
-    line_.append(characters, static_cast<size_t>(taken));
+    append(characters, taken);
     characters += taken;
     remaining -= taken;
     handOverLine();
@@ -116,16 +175,25 @@ void FreeFormatRecord::finishRecord() {
   handOverLine();
   pendingBlanks_ = 1;
   afterNumber_ = false;
+  itemPosition_ = 0;
+}
+
+void FreeFormatRecord::append(const char* characters, int count) {
+  assert(count >= 0 && lineLength_ + count <= kLineCapacity);
+  std::memcpy(line_ + lineLength_, characters, static_cast<size_t>(count));
+  lineLength_ += count;
 }
 
 void FreeFormatRecord::appendPendingBlanks() {
-  line_.append(static_cast<size_t>(pendingBlanks_), ' ');
+  assert(lineLength_ + pendingBlanks_ <= kLineCapacity);
+  fillShort(line_ + lineLength_, ' ', pendingBlanks_);
+  lineLength_ += pendingBlanks_;
   pendingBlanks_ = 0;
 }
 
 void FreeFormatRecord::handOverLine() {
-  writeRecord(channel_, line_);
-  line_.clear();
+  writeRecord(channel_, std::string_view(line_, static_cast<size_t>(lineLength_)));
+  lineLength_ = 0;
   room_ = kFreeFormatRoom;
 }
 
