@@ -206,8 +206,8 @@ void flushOutput(FileChannel& channel) {
   channel.outLength = 0;
 }
 
-// Turns the channel from reading to writing: the read-ahead is dropped and the records go to
-// the file from the current position on, over what it held there.
+// Turns the channel from reading to writing: the read-ahead is dropped and a file is cut off
+// where the next record goes, so that what follows the written records is gone.
 void startWriting(FileChannel& channel) {
   channel.inBuffer.clear();
   channel.inOffset = 0;
@@ -215,30 +215,11 @@ void startWriting(FileChannel& channel) {
   if (!channel.truncatable) return;
   const off_t at = static_cast<off_t>(channel.position);
   if (::lseek(channel.fd, at, SEEK_SET) < 0) stopOnIoFailure(channel, "write", errno);
-}
-
-// Cuts a written file off at `length`, unless it already ends there. Returns false with errno
-// set when the file cannot be cut.
-bool cutFile(int fd, off_t length) {
-  struct stat status;
-  if (::fstat(fd, &status) == 0 && status.st_size <= length) return true;
   int result;
   do {
-    result = ::ftruncate(fd, length);
+    result = ::ftruncate(channel.fd, at);
   } while (result != 0 && errno == EINTR);
-  return result == 0;
-}
-
-// Ends the written part of a file: the records written since the last read or open are all in
-// the file; what it held after them goes. Cutting a file that held more costs the file system
-// far more than overwriting it, so the cut is made once here, after the last record, rather
-// than before the first; a file rewritten with as many bytes as before is not cut at all.
-// REQUIRES: the buffered records have been written out.
-void endWrittenPart(FileChannel& channel) {
-  if (!channel.truncatable || !channel.lastWasWrite) return;
-  if (!cutFile(channel.fd, static_cast<off_t>(channel.position))) {
-    stopOnIoFailure(channel, "write", errno);
-  }
+  if (result != 0) stopOnIoFailure(channel, "write", errno);
 }
 
 // One record being read: what is kept of it and what is known of the bytes passed.
@@ -355,9 +336,8 @@ IoStatus readRecord(FileChannel& channel, std::string& record) {
     return IoStatus::Error;
   }
   if (channel.lastWasWrite) {
-    // The written records come first; reading goes on after them, where the file now ends.
+    // The written records come first; reading goes on after them.
     flushOutput(channel);
-    endWrittenPart(channel);
     channel.lastWasWrite = false;
   }
 
@@ -438,7 +418,6 @@ void closeChannel(FileChannel& channel) {
   if (isConsole(channel)) return;
   if (channel.fd >= 0) {
     flushOutput(channel);
-    endWrittenPart(channel);
     const int fd = channel.fd;
     channel.fd = -1;
     // After an interrupted close the descriptor is gone all the same; nothing to retry.
@@ -470,12 +449,6 @@ void finishConsole() {
 }
 
 void stopOnIoFailure(const FileChannel& channel, std::string_view operation, int errorNumber) {
-  // A file being written ends where the bytes that reached it end, as it would had it been
-  // cut before the first record: nothing it held before stays behind them.
-  if (channel.fd >= 0 && channel.truncatable && channel.lastWasWrite) {
-    const off_t reached = ::lseek(channel.fd, 0, SEEK_CUR);
-    if (reached >= 0) (void)cutFile(channel.fd, reached);
-  }
   // A console that cannot be finished must not hide this failure; the exit status says enough.
   int ignored = 0;
   endConsoleOutput(ignored);

@@ -38,8 +38,7 @@ struct FileChannel {
   bool inAtEnd = false;       // the file has no bytes past inBuffer
   AccessMode access = AccessMode::ReadWrite;  // how the open file was opened
   int refusedErrno = 0;      // errno with which the read-write open was refused, else 0
-  bool truncatable = false;  // a regular file, cut off after the records written; devices
-                             // are not
+  bool truncatable = false;  // a regular file, cut off at the first write; devices are not
   // Console only: a record has been shown since the run began (or since finishConsole), so the
   // next record starts with a line break and finishConsole owes one.
   bool recordShown = false;
@@ -78,11 +77,8 @@ std::string resolveFileName(int channelNumber, std::string_view name);
                                     bool wantStatus);
 
 // Opens a file for writing, creating it (mode 0666 less the umask) when missing: read-write,
-// else read-only, else write-only. Once written, an existing file holds exactly the records
-// written from the current position on, whatever it held there before: they overwrite it, and
-// what is left after them is cut off when the channel is next read or closed, or when a
-// failure stops the run. A file closed without a write keeps its content. Failure stops the
-// run.
+// else read-only, else write-only. An existing file keeps its content until the first write,
+// which cuts it off at the current position. Failure stops the run.
 void openForOutput(FileChannel& channel, int number, std::string_view name);
 
 // Reads the next record into `record` (its line feed and a CR before it removed; at most
