@@ -14,6 +14,23 @@ void dropTrailingZeros(DecimalDigits& d) {
   d.digits[d.count] = '\0';
 }
 
+// Adds one to the last of the first n digits, carrying to the left through nines. Returns
+// true when the carry leaves the first digit: the digits are then "1" followed by zeros.
+bool addOneCarrying(char* digits, int n) {
+  int i = n - 1;
+  // Invariant: digits after i are nines that became zeros.
+  while (i >= 0 && digits[i] == '9') {
+    digits[i] = '0';
+    --i;
+  }
+  if (i >= 0) {
+    ++digits[i];
+    return false;
+  }
+  digits[0] = '1';
+  return true;
+}
+
 }  // namespace
 
 // std::to_chars in scientific form with 16 digits after the point writes the 17 correctly
@@ -60,19 +77,8 @@ bool roundFullDigits(FullDecimalDigits& d, int n) {
   assert(n >= 1 && n <= 16);
   const bool up = d.digits[n] >= '5';
   fillShort(d.digits + n, '0', static_cast<int>(sizeof d.digits) - n);
-  if (!up) return false;
-  int i = n - 1;
-  // Invariant: digits after i are nines that became zeros.
-  while (i >= 0 && d.digits[i] == '9') {
-    d.digits[i] = '0';
-    --i;
-  }
-  if (i >= 0) {
-    ++d.digits[i];
-    return false;
-  }
+  if (!up || !addOneCarrying(d.digits, n)) return false;
   // 0.99..9 x 10^e rounds to 0.1 x 10^(e+1).
-  d.digits[0] = '1';
   ++d.exponent;
   return true;
 }
@@ -84,22 +90,11 @@ DecimalDigits roundDigits(const DecimalDigits& value, int n, bool* carried) {
   if (d.count <= n) return d;
   const bool up = d.digits[n] >= '5';
   d.count = n;
-  if (up) {
-    int i = n - 1;
-    // Invariant: digits after i are nines that became zeros.
-    while (i >= 0 && d.digits[i] == '9') {
-      d.digits[i] = '0';
-      --i;
-    }
-    if (i >= 0) {
-      ++d.digits[i];
-    } else {
-      // 0.99..9 x 10^e rounds to 0.1 x 10^(e+1).
-      d.digits[0] = '1';
-      d.count = 1;
-      ++d.exponent;
-      if (carried != nullptr) *carried = true;
-    }
+  if (up && addOneCarrying(d.digits, n)) {
+    // 0.99..9 x 10^e rounds to 0.1 x 10^(e+1).
+    d.count = 1;
+    ++d.exponent;
+    if (carried != nullptr) *carried = true;
   }
   dropTrailingZeros(d);
   return d;

@@ -284,15 +284,22 @@ std::string resolveFileName(int channelNumber, std::string_view name) {
   return askFileName(channelNumber);
 }
 
-IoStatus openExisting(FileChannel& channel, int number, std::string_view name, bool wantStatus) {
+namespace {
+
+// Opens the named file on the channel, creating it when `create`; a channel whose test hook
+// stands in for the file (`source` for reading, `capture` for writing) opens no file. A file
+// that cannot be opened gives Error when `wantStatus`, else stops the run.
+IoStatus openChannel(FileChannel& channel, int number, std::string_view name, bool create,
+                     bool wantStatus) {
   std::string path = resolveFileName(number, name);
-  if (channel.source != nullptr) {
+  const bool inMemory = create ? channel.capture != nullptr : channel.source != nullptr;
+  if (inMemory) {
     closeChannel(channel);
     connect(channel, number, std::move(path), -1, FileChannel{});
     return IoStatus::Ok;
   }
   FileChannel opened;
-  const int fd = openFile(path, false, opened);
+  const int fd = openFile(path, create, opened);
   if (fd < 0) {
     if (wantStatus) return IoStatus::Error;
     const int error = errno;
@@ -305,23 +312,14 @@ IoStatus openExisting(FileChannel& channel, int number, std::string_view name, b
   return IoStatus::Ok;
 }
 
+}  // namespace
+
+IoStatus openExisting(FileChannel& channel, int number, std::string_view name, bool wantStatus) {
+  return openChannel(channel, number, name, /*create=*/false, wantStatus);
+}
+
 void openForOutput(FileChannel& channel, int number, std::string_view name) {
-  std::string path = resolveFileName(number, name);
-  if (channel.capture != nullptr) {
-    closeChannel(channel);
-    connect(channel, number, std::move(path), -1, FileChannel{});
-    return;
-  }
-  FileChannel opened;
-  const int fd = openFile(path, true, opened);
-  if (fd < 0) {
-    const int error = errno;
-    opened.number = number;
-    opened.name = path;
-    stopOnIoFailure(opened, "open", error);
-  }
-  closeChannel(channel);
-  connect(channel, number, std::move(path), fd, opened);
+  (void)openChannel(channel, number, name, /*create=*/true, /*wantStatus=*/false);
 }
 
 IoStatus readRecord(FileChannel& channel, std::string& record) {
