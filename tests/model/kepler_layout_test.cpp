@@ -10,54 +10,18 @@
 #include "model/placement.h"
 #include "model/scales.h"
 #include "run/run_state.h"
+#include "tests/model/layout_test_support.h"
 
 namespace {
 
+using namespace layout_test;
+
 std::unique_ptr<RunState> scaledRun(int orbiterCount, double turnFactor, double tiltFactor,
                                     double eccentricity) {
-  auto run = std::make_unique<RunState>();
-  run->orbiterCount = orbiterCount;
-  run->totalMass = 2.0e30;
-  run->centralMassFraction = 0.999;
-  run->semiMajorAxisAu = 5.2;
-  run->eccentricity = eccentricity;
-  run->turnFactor = turnFactor;
-  run->tiltFactor = tiltFactor;
-  run->layoutMode = 4;
-  computeScales(*run);
-  return run;
+  return layout_test::scaledRun(orbiterCount, turnFactor, tiltFactor, eccentricity, 4);
 }
 
-Vec3 vec(double x, double y, double z) {
-  Vec3 v{};
-  v[1] = x;
-  v[2] = y;
-  v[3] = z;
-  return v;
-}
-
-double dot(const Vec3& a, const Vec3& b) { return a[1] * b[1] + a[2] * b[2] + a[3] * b[3]; }
-double norm(const Vec3& a) { return std::sqrt(dot(a, a)); }
-Vec3 cross(const Vec3& a, const Vec3& b) {
-  return vec(a[2] * b[3] - a[3] * b[2], a[3] * b[1] - a[1] * b[3], a[1] * b[2] - a[2] * b[1]);
-}
-
-// Rz(t) Rx(u) v as a plain matrix product, for closed-form checks.
-Vec3 turnThenTilt(const Vec3& v, double t, double u) {
-  const Vec3 tilted =
-      vec(v[1], std::cos(u) * v[2] - std::sin(u) * v[3], std::sin(u) * v[2] + std::cos(u) * v[3]);
-  return vec(std::cos(t) * tilted[1] - std::sin(t) * tilted[2],
-             std::sin(t) * tilted[1] + std::cos(t) * tilted[2], tilted[3]);
-}
-
-void expectNearVec(const Vec3& expected, const Vec3& actual, double tolerance) {
-  for (int axis = 1; axis <= 3; ++axis) {
-    EXPECT_NEAR(expected[axis], actual[axis], tolerance) << "axis " << axis;
-  }
-}
-
-bool sameBits(const Vec3& a, const Vec3& b) { return std::memcmp(&a, &b, sizeof(Vec3)) == 0; }
-
+using layout_test::sameBits;
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof(double)) == 0; }
 
 double gravParamOf(const RunState& run) { return -run.negGravParam; }
