@@ -156,6 +156,8 @@ int openFile(const std::string& path, bool create, FileChannel& opened) {
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
       if (refused == 0) refused = errno;
+      // A file that is not there opens in no other mode either.
+      if (errno == ENOENT) break;
       continue;
     }
     struct stat status;
