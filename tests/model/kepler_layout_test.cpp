@@ -113,13 +113,6 @@ struct Shape {
 const Shape kShapeCases[] = {{0.0, 0.0, 0.3},    {0.37, 0.21, 0.3}, {1.3, -0.45, 0.7},
                              {0.37, 0.21, -0.4}, {0.2, 0.1, 0.0},   {0.5, -0.3, 0.5}};
 
-std::vector<int> bodyCountsToCompare() {
-  std::vector<int> counts;
-  for (int n = 1; n <= 60; ++n) counts.push_back(n);
-  for (int n : {100, 257, 999, 1000}) counts.push_back(n);
-  return counts;
-}
-
 }  // namespace
 
 TEST(KeplerLayout, MatchesTheShiftPassesBitForBit) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "model/scales.h"
 #include "run/run_state.h"
@@ -62,6 +63,14 @@ inline void expectNearVec(const Vec3& expected, const Vec3& actual, double toler
 
 inline bool sameBits(const Vec3& a, const Vec3& b) {
   return std::memcmp(&a, &b, sizeof(Vec3)) == 0;
+}
+
+// The body counts at which the layouts are compared with the literal shift passes.
+inline std::vector<int> bodyCountsToCompare() {
+  std::vector<int> counts;
+  for (int n = 1; n <= 60; ++n) counts.push_back(n);
+  for (int n : {100, 257, 999, 1000}) counts.push_back(n);
+  return counts;
 }
 
 }  // namespace layout_test

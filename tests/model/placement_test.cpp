@@ -104,13 +104,6 @@ struct Factors {
 };
 const Factors kFactorCases[] = {{0.0, 0.0}, {0.37, 0.21}, {1.3, -0.45}, {0.0, 0.6}};
 
-std::vector<int> bodyCountsToCompare() {
-  std::vector<int> counts;
-  for (int n = 1; n <= 60; ++n) counts.push_back(n);
-  for (int n : {100, 257, 999, 1000}) counts.push_back(n);
-  return counts;
-}
-
 }  // namespace
 
 // ---- Rotation step -------------------------------------------------------------------------
