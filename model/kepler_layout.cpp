@@ -1,13 +1,9 @@
 #include "model/kepler_layout.h"
 
 #include <cmath>
+#include <cstddef>
 
 namespace {
-
-// Two doubles handled side by side: lane 0 a position component, lane 1 the velocity
-// component of the same axis. Every lane operation is the IEEE operation of the scalar code,
-// rounded the same way, so both lanes get exactly the scalar results.
-typedef double Lanes __attribute__((vector_size(16)));
 
 // Orbit state of work slot `slot` at true anomaly (slot - 1) angleStep, with f = eccFactor:
 //   conic equation:  r = rp / ((f + 1) cos(anomaly) - f)
@@ -45,7 +41,16 @@ void setOrbitState(RunState& run, int slot) {
   velocity[3] = run.zero;
 }
 
-// The four factors of the rotation, each in both lanes.
+// Lanes of doubles handled side by side: a body takes two lanes, its position component of
+// one axis and the velocity component of the same axis. Every lane operation is the IEEE
+// operation of the scalar code, rounded the same way (products and sums are never fused), so
+// every lane gets exactly the scalar result, whatever the width.
+typedef double Lanes2 __attribute__((vector_size(16)));
+typedef double Lanes4 __attribute__((vector_size(32)));
+typedef double Lanes8 __attribute__((vector_size(64)));
+
+// The four factors of the rotation, each in every lane.
+template <typename Lanes>
 struct LaneFactors {
   Lanes ct;
   Lanes st;
@@ -53,14 +58,29 @@ struct LaneFactors {
   Lanes su;
 };
 
-// One turnAndTiltKepler step of both lanes:
+template <typename Lanes>
+[[gnu::always_inline]] inline void fillLanes(Lanes& lanes, double value) {
+  for (size_t lane = 0; lane < sizeof(Lanes) / sizeof(double); ++lane) lanes[lane] = value;
+}
+
+template <typename Lanes>
+[[gnu::always_inline]] inline void fillFactors(LaneFactors<Lanes>& q, const RunState& run) {
+  fillLanes(q.ct, run.cosTurn);
+  fillLanes(q.st, run.sinTurn);
+  fillLanes(q.cu, run.cosTilt);
+  fillLanes(q.su, run.sinTilt);
+}
+
+// One turnAndTiltKepler step of all lanes:
 //   x' = (x ct - (y cu) st) + (z su) st
 //   y' = ((y cu) ct + x st) - (z su) ct
 //   z' = y su + z cu
 // y cu and z su occur twice; forming each product once gives the same bits. The products
 // are written so that each value's second use is its last, which lets the compiler keep the
 // register copies of SSE2's two-operand instructions to one per value used twice.
-inline void turnOnce(Lanes& x, Lanes& y, Lanes& z, const LaneFactors& q) {
+template <typename Lanes>
+[[gnu::always_inline]] inline void turnOnce(Lanes& x, Lanes& y, Lanes& z,
+                                            const LaneFactors<Lanes>& q) {
   const Lanes ycu = y * q.cu;
   const Lanes zsu = z * q.su;
   const Lanes xct = x * q.ct;
@@ -76,70 +96,101 @@ inline void turnOnce(Lanes& x, Lanes& y, Lanes& z, const LaneFactors& q) {
   z = ysu + zcu;
 }
 
-// Applies turnAndTiltKepler `count` times to a position and a velocity, both at once. This
-// loop is where the layout spends its time: about N^2 / 2 steps for N bodies.
-void turnRepeatedly(Vec3& position, Vec3& velocity, int count, const RunState& run) {
-  const LaneFactors q = {{run.cosTurn, run.cosTurn},
-                         {run.sinTurn, run.sinTurn},
-                         {run.cosTilt, run.cosTilt},
-                         {run.sinTilt, run.sinTilt}};
-  Lanes x = {position[1], velocity[1]};
-  Lanes y = {position[2], velocity[2]};
-  Lanes z = {position[3], velocity[3]};
-  for (; count >= 2; count -= 2) {
-    turnOnce(x, y, z, q);
-    turnOnce(x, y, z, q);
+// Bodies p + 2, p + 3, ... turned side by side, kVectors vectors of them: body p + 2 + j,
+// from work slot p + 1 + j, takes p + j steps, exactly the steps it takes on its own. A step
+// waits for the results of the step before it in the same vector only, so the chains of
+// dependent operations of the vectors overlap in time and the processor is not left idle
+// while each waits.
+template <typename Lanes, int kVectors>
+[[gnu::always_inline]] inline void turnGroup(RunState& run, int p) {
+  constexpr int kPerVector = static_cast<int>(sizeof(Lanes) / sizeof(double)) / 2;
+  constexpr int kBodies = kPerVector * kVectors;
+  LaneFactors<Lanes> q;
+  fillFactors(q, run);
+  Lanes x[kVectors];
+  Lanes y[kVectors];
+  Lanes z[kVectors];
+  for (int j = 0; j < kBodies; ++j) {
+    const int v = j / kPerVector;
+    const int lane = 2 * (j % kPerVector);
+    const Vec3& position = run.workState[kPosition][p + 1 + j];
+    const Vec3& velocity = run.workState[kVelocity][p + 1 + j];
+    x[v][lane] = position[1];
+    y[v][lane] = position[2];
+    z[v][lane] = position[3];
+    x[v][lane + 1] = velocity[1];
+    y[v][lane + 1] = velocity[2];
+    z[v][lane + 1] = velocity[3];
   }
-  if (count == 1) {
-    turnOnce(x, y, z, q);
+  for (int k = 0; k < p; ++k) {
+#pragma GCC unroll 8
+    for (int v = 0; v < kVectors; ++v) turnOnce(x[v], y[v], z[v], q);
   }
-  position[1] = x[0];
-  position[2] = y[0];
-  position[3] = z[0];
-  velocity[1] = x[1];
-  velocity[2] = y[1];
-  velocity[3] = z[1];
+  // Body p + 2 + j is done after j more steps; the vectors of the later bodies take them.
+  for (int j = 0; j < kBodies; ++j) {
+    const int v = j / kPerVector;
+    const int lane = 2 * (j % kPerVector);
+    // The vectors before v hold only bodies that are done.
+    if (j > 0) {
+      for (int w = v; w < kVectors; ++w) turnOnce(x[w], y[w], z[w], q);
+    }
+    Vec3& position = run.bodyState[kPosition][p + 2 + j];
+    Vec3& velocity = run.bodyState[kVelocity][p + 2 + j];
+    position[1] = x[v][lane];
+    position[2] = y[v][lane];
+    position[3] = z[v][lane];
+    velocity[1] = x[v][lane + 1];
+    velocity[2] = y[v][lane + 1];
+    velocity[3] = z[v][lane + 1];
+  }
 }
 
-// Bodies turned side by side, three at a time: body j of the group (0, 1, 2) takes
-// count + j steps, exactly the steps turnRepeatedly gives it. A step waits for the results of
-// the step before it of the same body only, so the three chains of dependent operations
-// overlap in time and the processor is not left idle while each waits.
-constexpr int kGroupSize = 3;
+// Bodies 3 to N + 1 (p = 1 .. N - 1, body p + 2 taking p steps): whole groups of the given
+// width, then the few left one at a time.
+template <typename Lanes, int kVectors>
+[[gnu::always_inline]] inline void turnBodies(RunState& run) {
+  constexpr int kBodies = static_cast<int>(sizeof(Lanes) / sizeof(double)) / 2 * kVectors;
+  const int n = run.orbiterCount;
+  int p = 1;
+  for (; p + kBodies - 1 <= n - 1; p += kBodies) turnGroup<Lanes, kVectors>(run, p);
+  for (; p <= n - 1; ++p) turnGroup<Lanes2, 1>(run, p);
+}
 
-void turnGroupRepeatedly(Vec3 (&positions)[kGroupSize], Vec3 (&velocities)[kGroupSize], int count,
-                         const RunState& run) {
-  const LaneFactors q = {{run.cosTurn, run.cosTurn},
-                         {run.sinTurn, run.sinTurn},
-                         {run.cosTilt, run.cosTilt},
-                         {run.sinTilt, run.sinTilt}};
-  Lanes x[kGroupSize];
-  Lanes y[kGroupSize];
-  Lanes z[kGroupSize];
-  for (int j = 0; j < kGroupSize; ++j) {
-    x[j] = Lanes{positions[j][1], velocities[j][1]};
-    y[j] = Lanes{positions[j][2], velocities[j][2]};
-    z[j] = Lanes{positions[j][3], velocities[j][3]};
-  }
-  for (int k = 0; k < count; ++k) {
-#pragma GCC unroll 3
-    for (int j = 0; j < kGroupSize; ++j) turnOnce(x[j], y[j], z[j], q);
-  }
-  // The later bodies of the group take one and two steps more.
-  for (int extra = 1; extra < kGroupSize; ++extra) {
-    for (int j = extra; j < kGroupSize; ++j) turnOnce(x[j], y[j], z[j], q);
-  }
-  for (int j = 0; j < kGroupSize; ++j) {
-    positions[j][1] = x[j][0];
-    positions[j][2] = y[j][0];
-    positions[j][3] = z[j][0];
-    velocities[j][1] = x[j][1];
-    velocities[j][2] = y[j][1];
-    velocities[j][3] = z[j][1];
+void turnBodiesTwoLanes(RunState& run) { turnBodies<Lanes2, 3>(run); }
+
+__attribute__((target("avx"))) void turnBodiesFourLanes(RunState& run) {
+  turnBodies<Lanes4, 3>(run);
+}
+
+__attribute__((target("avx512f"))) void turnBodiesEightLanes(RunState& run) {
+  turnBodies<Lanes8, 3>(run);
+}
+
+// Slot N + 1 turned 1 .. N times, each result kept in the slot below, as the last passes
+// leave the work table.
+void turnLastSlot(RunState& run) {
+  const int n = run.orbiterCount;
+  LaneFactors<Lanes2> q;
+  fillFactors(q, run);
+  const Vec3& position = run.workState[kPosition][n + 1];
+  const Vec3& velocity = run.workState[kVelocity][n + 1];
+  Lanes2 x = {position[1], velocity[1]};
+  Lanes2 y = {position[2], velocity[2]};
+  Lanes2 z = {position[3], velocity[3]};
+  for (int slot = n; slot >= 1; --slot) {
+    turnOnce(x, y, z, q);
+    run.workState[kPosition][slot] = Vec3{x[0], y[0], z[0]};
+    run.workState[kVelocity][slot] = Vec3{x[1], y[1], z[1]};
   }
 }
 
 }  // namespace
+
+TurnLanes widestTurnLanes() {
+  if (__builtin_cpu_supports("avx512f")) return TurnLanes::Eight;
+  if (__builtin_cpu_supports("avx")) return TurnLanes::Four;
+  return TurnLanes::Two;
+}
 
 // Body p + 2 is Q^p K(p angleStep): the orbit state p steps of anomaly from the pericentre,
 // turned p times by Q = Rz(turnAngle) Rx(tiltAngle), each time in the product order of
@@ -148,45 +199,30 @@ void turnGroupRepeatedly(Vec3 (&positions)[kGroupSize], Vec3 (&velocities)[kGrou
 // as here; there is nothing to share between bodies, as each starts from its own state.
 // The work table and the scratch fields end as those passes leave them: the states of the
 // last slot, turned 0 .. N times, in slots N + 1 .. 1.
-void placeKeplerLayout(RunState& run) {
+void placeKeplerLayout(RunState& run) { placeKeplerLayoutWith(run, TurnLanes::Widest); }
+
+void placeKeplerLayoutWith(RunState& run, TurnLanes lanes) {
   const int n = run.orbiterCount;
   for (int slot = 1; slot <= n + 1; ++slot) {
     setOrbitState(run, slot);
   }
 
-  // Bodies p + 2, p + 3 and p + 4 together, then the few left one at a time.
-  int p = 1;
-  for (; p + kGroupSize - 1 <= n - 1; p += kGroupSize) {
-    Vec3 positions[kGroupSize];
-    Vec3 velocities[kGroupSize];
-    for (int j = 0; j < kGroupSize; ++j) {
-      positions[j] = run.workState[kPosition][p + 1 + j];
-      velocities[j] = run.workState[kVelocity][p + 1 + j];
-    }
-    turnGroupRepeatedly(positions, velocities, p, run);
-    for (int j = 0; j < kGroupSize; ++j) {
-      run.bodyState[kPosition][p + 2 + j] = positions[j];
-      run.bodyState[kVelocity][p + 2 + j] = velocities[j];
-    }
-  }
-  for (; p <= n - 1; ++p) {
-    Vec3 position = run.workState[kPosition][p + 1];
-    Vec3 velocity = run.workState[kVelocity][p + 1];
-    turnRepeatedly(position, velocity, p, run);
-    run.bodyState[kPosition][p + 2] = position;
-    run.bodyState[kVelocity][p + 2] = velocity;
+  switch (lanes == TurnLanes::Widest ? widestTurnLanes() : lanes) {
+    case TurnLanes::Eight:
+      turnBodiesEightLanes(run);
+      break;
+    case TurnLanes::Four:
+      turnBodiesFourLanes(run);
+      break;
+    default:
+      turnBodiesTwoLanes(run);
+      break;
   }
 
-  Vec3 position = run.workState[kPosition][n + 1];
-  Vec3 velocity = run.workState[kVelocity][n + 1];
-  for (int slot = n; slot >= 1; --slot) {
-    turnRepeatedly(position, velocity, 1, run);
-    run.workState[kPosition][slot] = position;
-    run.workState[kVelocity][slot] = velocity;
-  }
-  run.bodyState[kPosition][n + 2] = position;
-  run.bodyState[kVelocity][n + 2] = velocity;
-  run.rotated = velocity;
+  turnLastSlot(run);
+  run.bodyState[kPosition][n + 2] = run.workState[kPosition][1];
+  run.bodyState[kVelocity][n + 2] = run.workState[kVelocity][1];
+  run.rotated = run.workState[kVelocity][1];
   run.shiftTop = 2;
 
   for (int axis = 1; axis <= 3; ++axis) {

@@ -115,16 +115,23 @@ const Shape kShapeCases[] = {{0.0, 0.0, 0.3},    {0.37, 0.21, 0.3}, {1.3, -0.45,
 
 }  // namespace
 
+// Every lane width this processor offers gives the bits of the literal passes.
 TEST(KeplerLayout, MatchesTheShiftPassesBitForBit) {
+  std::vector<TurnLanes> widths = {TurnLanes::Widest, TurnLanes::Two};
+  if (widestTurnLanes() != TurnLanes::Two) widths.push_back(TurnLanes::Four);
+  if (widestTurnLanes() == TurnLanes::Eight) widths.push_back(TurnLanes::Eight);
   for (int n : bodyCountsToCompare()) {
     for (const Shape& s : kShapeCases) {
       SCOPED_TRACE(testing::Message() << "N " << n << " turn " << s.turn << " tilt " << s.tilt
                                       << " e " << s.eccentricity);
-      auto fast = scaledRun(n, s.turn, s.tilt, s.eccentricity);
       auto literal = scaledRun(n, s.turn, s.tilt, s.eccentricity);
-      placeKeplerLayout(*fast);
       placeKeplerLayoutLiterally(*literal);
-      expectSamePlacement(*literal, *fast);
+      for (TurnLanes lanes : widths) {
+        SCOPED_TRACE(testing::Message() << "lanes " << static_cast<int>(lanes));
+        auto fast = scaledRun(n, s.turn, s.tilt, s.eccentricity);
+        placeKeplerLayoutWith(*fast, lanes);
+        expectSamePlacement(*literal, *fast);
+      }
     }
   }
 }
