@@ -1,5 +1,9 @@
 #include "run/run_sequence.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -22,11 +26,27 @@ void setName(Name12& field, std::string_view value) {
   std::memcpy(field.data(), value.data(), value.size());
 }
 
+// The run state is a few hundred kilobytes of zero pages, nearly all of which a run touches.
+// Mapping them in one call spares the system a page fault at the first touch of each page,
+// which costs more than the computation in some of them. Only a request: where the system does
+// not know it, the pages come one fault at a time as before.
+void mapRunState(RunState& run) {
+  const auto pageSize = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  if (pageSize == 0 || (pageSize & (pageSize - 1)) != 0) return;
+  const auto start = reinterpret_cast<uintptr_t>(&run);
+  const uintptr_t first = start & ~(pageSize - 1);
+  const uintptr_t end = (start + sizeof(RunState) + pageSize - 1) & ~(pageSize - 1);
+#ifdef MADV_POPULATE_WRITE
+  (void)::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+#endif
+}
+
 }  // namespace
 
 int runProgram() {
   // Static storage: zero-initialised before the run, never allocated or copied.
   static RunState run;
+  mapRunState(run);
 
   setName(run.parameterFileName, "Kelvara4.dat");
   setName(run.reportFileName, "Kelvara4Err");
