@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cerrno>
 #include <cstdio>
@@ -26,6 +27,15 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 std::vector<std::string> commandLineArguments;
 size_t nextArgument = 0;
+
+// Files whose cut waits for their first records (see startWriting): the descriptor and the
+// offset to cut at. A run writes one file at a time; a few entries are plenty, and a cut that
+// finds no free entry is made at once.
+struct WaitingCut {
+  int fd = -1;
+  off_t at = 0;
+};
+std::array<WaitingCut, 4> waitingCuts;
 
 std::FILE* consoleOutputHook = nullptr;
 std::FILE* consoleInputHook = nullptr;
@@ -199,17 +209,51 @@ void connect(FileChannel& channel, int number, std::string path, int fd,
   channel.truncatable = opened.truncatable;
 }
 
-// Hands the buffered records to the file.
+// Cuts the file off at `at`. Returns false with errno set when the file refuses.
+bool cutFile(int fd, off_t at) {
+  int result;
+  do {
+    result = ::ftruncate(fd, at);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
+WaitingCut* findWaitingCut(int fd) {
+  for (WaitingCut& cut : waitingCuts) {
+    if (cut.fd == fd) return &cut;
+  }
+  return nullptr;
+}
+
+// Makes the cuts still waiting, before a stop drops the buffered records: each file ends
+// where the records written since its cut began, as if the cut had been made at once.
+void makeWaitingCuts() {
+  for (WaitingCut& cut : waitingCuts) {
+    if (cut.fd >= 0) (void)cutFile(cut.fd, cut.at);
+    cut.fd = -1;
+  }
+}
+
+// Hands the buffered records to the file. A cut waiting for them is made just after they are
+// written, where they end (or where the file stopped taking them).
 void flushOutput(FileChannel& channel) {
   if (channel.outLength == 0) return;
-  if (!writeAll(channel.fd, channel.outBuffer.get(), channel.outLength)) {
-    stopOnIoFailure(channel, "write", errno);
+  const bool written = writeAll(channel.fd, channel.outBuffer.get(), channel.outLength);
+  const int writeError = errno;
+  if (WaitingCut* cut = channel.fd >= 0 ? findWaitingCut(channel.fd) : nullptr) {
+    cut->fd = -1;
+    const off_t end = ::lseek(channel.fd, 0, SEEK_CUR);
+    if (end < 0 || !cutFile(channel.fd, end)) stopOnIoFailure(channel, "write", errno);
   }
+  if (!written) stopOnIoFailure(channel, "write", writeError);
   channel.outLength = 0;
 }
 
 // Turns the channel from reading to writing: the read-ahead is dropped and a file is cut off
-// where the next record goes, so that what follows the written records is gone.
+// where the next record goes, so that what follows the written records is gone. Cutting a
+// file to nothing and filling it again costs the file system several times what writing over
+// its start and cutting off the rest does, so the cut waits for the first records to reach
+// the file (or for a stop, which makes it at once).
 void startWriting(FileChannel& channel) {
   channel.inBuffer.clear();
   channel.inOffset = 0;
@@ -217,11 +261,13 @@ void startWriting(FileChannel& channel) {
   if (!channel.truncatable) return;
   const off_t at = static_cast<off_t>(channel.position);
   if (::lseek(channel.fd, at, SEEK_SET) < 0) stopOnIoFailure(channel, "write", errno);
-  int result;
-  do {
-    result = ::ftruncate(channel.fd, at);
-  } while (result != 0 && errno == EINTR);
-  if (result != 0) stopOnIoFailure(channel, "write", errno);
+  WaitingCut* cut = findWaitingCut(channel.fd);
+  if (cut == nullptr) cut = findWaitingCut(-1);
+  if (cut != nullptr) {
+    *cut = WaitingCut{channel.fd, at};
+  } else if (!cutFile(channel.fd, at)) {
+    stopOnIoFailure(channel, "write", errno);
+  }
 }
 
 // One record being read: what is kept of it and what is known of the bytes passed.
@@ -420,6 +466,11 @@ void closeChannel(FileChannel& channel) {
     flushOutput(channel);
     const int fd = channel.fd;
     channel.fd = -1;
+    if (WaitingCut* cut = findWaitingCut(fd)) {
+      // Nothing was written since the cut began: the file ends there.
+      cut->fd = -1;
+      if (!cutFile(fd, cut->at)) stopOnIoFailure(channel, "write", errno);
+    }
     // After an interrupted close the descriptor is gone all the same; nothing to retry.
     if (::close(fd) != 0 && errno != EINTR) stopOnIoFailure(channel, "close", errno);
   }
@@ -450,6 +501,7 @@ void finishConsole() {
 
 void stopOnIoFailure(const FileChannel& channel, std::string_view operation, int errorNumber) {
   // A console that cannot be finished must not hide this failure; the exit status says enough.
+  makeWaitingCuts();
   int ignored = 0;
   endConsoleOutput(ignored);
   std::string message = "kelvara4: cannot ";
@@ -467,6 +519,7 @@ void stopOnIoFailure(const FileChannel& channel, std::string_view operation, int
 }
 
 void stopRun(std::string_view message) {
+  makeWaitingCuts();
   int ignored = 0;
   endConsoleOutput(ignored);
   std::string line = "kelvara4: ";

@@ -38,7 +38,7 @@ struct FileChannel {
   bool inAtEnd = false;       // the file has no bytes past inBuffer
   AccessMode access = AccessMode::ReadWrite;  // how the open file was opened
   int refusedErrno = 0;      // errno with which the read-write open was refused, else 0
-  bool truncatable = false;  // a regular file, cut off at the first write; devices are not
+  bool truncatable = false;  // a regular file, cut off where writing begins; devices are not
   // Console only: a record has been shown since the run began (or since finishConsole), so the
   // next record starts with a line break and finishConsole owes one.
   bool recordShown = false;
@@ -78,7 +78,9 @@ std::string resolveFileName(int channelNumber, std::string_view name);
 
 // Opens a file for writing, creating it (mode 0666 less the umask) when missing: read-write,
 // else read-only, else write-only. An existing file keeps its content until the first write,
-// which cuts it off at the current position. Failure stops the run.
+// which cuts it off at the current position: the records written from there on are all the
+// file holds after them. (The cut itself is made when those records reach the file, or at a
+// stop.) Failure stops the run.
 void openForOutput(FileChannel& channel, int number, std::string_view name);
 
 // Reads the next record into `record` (its line feed and a CR before it removed; at most
@@ -109,11 +111,13 @@ void finishConsole();
 
 // Writes one line to standard error naming the operation ("open", "read", "write", "close"),
 // the channel's file name and the cause (strerror of errorNumber), then ends the program with
-// exit status 1. The console's output is finished first. Every I/O failure whose caller did
+// exit status 1. The console's output is finished first, and every file whose first write has
+// not reached it yet is cut off where that write began. Every I/O failure whose caller did
 // not ask for the status comes here.
 [[noreturn]] void stopOnIoFailure(const FileChannel& channel, std::string_view operation,
                                   int errorNumber);
 
 // Writes "kelvara4: " and `message` as one line to standard error, finishes the console's
-// output, then ends the program with exit status 1.
+// output and the waiting cuts as stopOnIoFailure does, then ends the program with exit
+// status 1.
 [[noreturn]] void stopRun(std::string_view message);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -51,7 +52,7 @@ class ScratchDir {
 TEST(FileChannelBuffer, WritesRecordsOfEveryLengthWholeAndInOrder) {
   ScratchDir dir;
   const std::string path = dir.file("records.dat");
-  // Lengths around the buffer size (64 KiB with the line end), far beyond it, and runs of
+  // Lengths around the buffer size (16 KiB with the line end), far beyond it, and runs of
   // short records that fill the buffer exactly and one byte past it.
   std::vector<size_t> lengths = {0, 1, 79, 65534, 65533, 65535, 65536, 300000, 5, 0};
   for (int k = 0; k < 2000; ++k) lengths.push_back(78);
@@ -117,4 +118,47 @@ TEST(FileChannelBufferDeathTest, FailedWriteLeavesOnlyNewBytesInTheFile) {
   EXPECT_LT(written.size(), 60000u);
   EXPECT_EQ(0u, written.size() % 1000);
   EXPECT_EQ(std::string::npos, written.find('o'));
+}
+
+// A stop while the first records after the cut are still in the buffer leaves the file cut
+// off where writing began, whichever way the run stops: the old content is gone and the
+// records are lost with the buffer.
+TEST(FileChannelBufferDeathTest, StopBeforeRecordsReachTheFileLeavesItCutOff) {
+  ScratchDir dir;
+  const std::string path = dir.file("stopped.dat");
+  const std::string oldContent = "kept\r\n" + std::string(300000, 'o');
+  struct Stop {
+    const char* name;
+    void (*stop)();
+  };
+  const Stop stops[] = {
+      {"stopRun", [] { stopRun("stopped"); }},
+      {"stopOnIoFailure", [] { stopOnIoFailure(consoleChannel(), "write", ENOSPC); }},
+  };
+  for (const Stop& stop : stops) {
+    SCOPED_TRACE(stop.name);
+    writeFile(path, oldContent);
+    FileChannel channel;
+    EXPECT_EXIT(
+        {
+          ASSERT_EQ(IoStatus::Ok, openExisting(channel, 5, path, /*wantStatus=*/false));
+          std::string first;
+          ASSERT_EQ(IoStatus::Ok, readRecord(channel, first));
+          writeRecord(channel, "new");
+          stop.stop();
+        },
+        testing::ExitedWithCode(1), "kelvara4: ");
+    EXPECT_EQ("kept\r\n", readFile(path));
+  }
+  // A stop at the first write itself comes before the cut: the file is untouched.
+  writeFile(path, oldContent);
+  FileChannel channel;
+  channel.failOnWrite = 1;
+  EXPECT_EXIT(
+      {
+        openForOutput(channel, 5, path);
+        writeRecord(channel, "new");
+      },
+      testing::ExitedWithCode(1), "cannot write file");
+  EXPECT_TRUE(oldContent == readFile(path));
 }
