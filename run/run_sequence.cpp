@@ -1,9 +1,8 @@
 #include "run/run_sequence.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
-#include <cstdint>
+#include <cstddef>
 #include <cstring>
 #include <string_view>
 
@@ -27,17 +26,22 @@ void setName(Name12& field, std::string_view value) {
 }
 
 // The run state is a few hundred kilobytes of zero pages, nearly all of which a run touches.
-// Mapping them in one call spares the system a page fault at the first touch of each page,
-// which costs more than the computation in some of them. Only a request: where the system does
-// not know it, the pages come one fault at a time as before.
-void mapRunState(RunState& run) {
-  const auto pageSize = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
-  if (pageSize == 0 || (pageSize & (pageSize - 1)) != 0) return;
-  const auto start = reinterpret_cast<uintptr_t>(&run);
-  const uintptr_t first = start & ~(pageSize - 1);
-  const uintptr_t end = (start + sizeof(RunState) + pageSize - 1) & ~(pageSize - 1);
+// Taken one small page at a time, the first touch of each page costs the system more than the
+// computation done in it. So the run state has a block of its own, aligned and sized for one
+// large page: the system is asked to back it with one, and to map it in one call. Both are
+// only requests; where the system does not know them, pages come as before.
+constexpr size_t kLargePage = size_t{2} << 20;
+struct alignas(kLargePage) RunStorage {
+  RunState run;
+};
+static_assert(sizeof(RunStorage) == kLargePage);
+
+void mapRunStorage(RunStorage& storage) {
+#ifdef MADV_HUGEPAGE
+  (void)::madvise(&storage, sizeof storage, MADV_HUGEPAGE);
+#endif
 #ifdef MADV_POPULATE_WRITE
-  (void)::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+  (void)::madvise(&storage, sizeof storage, MADV_POPULATE_WRITE);
 #endif
 }
 
@@ -45,8 +49,9 @@ void mapRunState(RunState& run) {
 
 int runProgram() {
   // Static storage: zero-initialised before the run, never allocated or copied.
-  static RunState run;
-  mapRunState(run);
+  static RunStorage storage;
+  mapRunStorage(storage);
+  RunState& run = storage.run;
 
   setName(run.parameterFileName, "Kelvara4.dat");
   setName(run.reportFileName, "Kelvara4Err");
