@@ -158,8 +158,18 @@ int openFile(const std::string& path, bool create, FileChannel& opened) {
     errno = EINVAL;
     return -1;
   }
+  // A named pipe is opened one way only: held open for writing by the program itself, a pipe
+  // being read would never reach its end, and one being written would fill up with no one
+  // reading it. It is read read-only and written write-only. This is known before the open:
+  // opening a pipe the wrong way, even for a moment, would make the program its writer's
+  // partner, and what the writer wrote would be lost when that open is closed.
+  struct stat named;
+  const bool pipe = ::stat(path.c_str(), &named) == 0 && S_ISFIFO(named.st_mode);
   int refused = 0;
   for (const Attempt& attempt : attempts) {
+    if (pipe && attempt.access != (create ? AccessMode::WriteOnly : AccessMode::ReadOnly)) {
+      continue;
+    }
     int fd;
     do {
       fd = ::open(path.c_str(), attempt.flags | O_CLOEXEC | O_NOCTTY, 0666);

@@ -69,7 +69,8 @@ void setCommandLineArguments(int argc, char** argv);
 // Stops the run (exit 1) when standard input ends or fails before a non-blank answer.
 std::string resolveFileName(int channelNumber, std::string_view name);
 
-// Opens an existing file for reading: read-write, else read-only, else write-only.
+// Opens an existing file for reading: read-write, else read-only, else write-only. A named
+// pipe is opened read-only (waiting, as pipes do, for a program to write into it).
 // A file still open on the channel is closed once the new one is open. Returns Ok, or Error
 // (errno tells why; the channel is left as it was) when the file cannot be opened and
 // wantStatus is true; with wantStatus false a failure stops the run.
@@ -77,7 +78,8 @@ std::string resolveFileName(int channelNumber, std::string_view name);
                                     bool wantStatus);
 
 // Opens a file for writing, creating it (mode 0666 less the umask) when missing: read-write,
-// else read-only, else write-only. An existing file keeps its content until the first write,
+// else read-only, else write-only; a named pipe write-only (waiting, as pipes do, for a
+// program to read from it). An existing file keeps its content until the first write,
 // which cuts it off at the current position: the records written from there on are all the
 // file holds after them. (The cut itself is made when those records reach the file, or at a
 // stop.) Failure stops the run.

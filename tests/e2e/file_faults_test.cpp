@@ -3,7 +3,11 @@
 // way, a full device. Each test checks the exit status, the message, and which files exist
 // afterwards with which content. The last test checks that no kind of run writes the input
 // files, and that a refused run leaves earlier output alone.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -157,6 +161,89 @@ TEST(FileFaults, LongerEarlierOutputFilesHoldExactlyTheNewRecords) {
   EXPECT_EQ("", result.err);
   EXPECT_EQ(expectedFile("periN4", "n4.dat"), readFile(run.path() / "n4.dat"));
   EXPECT_EQ(expectedFile("periN4", "Kelvara4Err"), readFile(run.path() / "Kelvara4Err"));
+}
+
+// A process at the other end of a named pipe: it writes `text` into the pipe and closes it,
+// or, when `text` is null, reads the pipe to its end into the file `copy`. Killed, if still
+// there, when the test ends, and ended by an alarm after twenty seconds in any case.
+class PipePeer {
+ public:
+  PipePeer(const fs::path& pipe, const std::string* text, const fs::path& copy = {}) {
+    pid_ = fork();
+    if (pid_ != 0) return;
+    alarm(20);  // a peer left waiting for a partner that never comes ends all the same
+    if (text != nullptr) {
+      const int fd = open(pipe.c_str(), O_WRONLY);
+      if (fd < 0 || write(fd, text->data(), text->size()) != static_cast<ssize_t>(text->size())) {
+        _exit(1);
+      }
+      _exit(close(fd) == 0 ? 0 : 1);
+    }
+    const int in = open(pipe.c_str(), O_RDONLY);
+    const int out = open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0) _exit(1);
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(in, buffer, sizeof buffer)) > 0) {
+      if (write(out, buffer, static_cast<size_t>(n)) != n) _exit(1);
+    }
+    _exit(n == 0 && close(out) == 0 ? 0 : 1);
+  }
+  ~PipePeer() {
+    if (pid_ > 0 && !waited_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  // The peer's exit status once it has ended.
+  int wait() {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    waited_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool waited_ = false;
+};
+
+// A parameter file and an initial-data file that are named pipes work like files when another
+// program is at the other end: each pipe is opened one way only, so that the run sees the end
+// of the parameters where the writer closes the pipe (a run holding the pipe open for writing
+// itself would wait for its own end forever), and its records reach the reader. A run on the
+// whole parameter file and one on its first five records end as they do on regular files.
+TEST(FileFaults, NamedPipesAreReadAndWrittenLikeFiles) {
+  const std::string whole = readFile(kCases / "periN4" / "Kelvara4.dat");
+  std::string firstFive;
+  for (size_t at = 0, records = 0; records < 5; ++records) {
+    at = whole.find('\n', at) + 1;
+    firstFive = whole.substr(0, at);
+  }
+  for (const std::string* parameters : {&whole, static_cast<const std::string*>(&firstFive)}) {
+    SCOPED_TRACE(parameters == &whole ? "whole parameter file" : "first five records");
+    TempDir fromFile;
+    writeFile(fromFile.path() / "Kelvara4.dat", *parameters);
+    const RunResult expected = runProgram(fromFile.path());
+
+    TempDir dir;
+    ASSERT_EQ(0, mkfifo((dir.path() / "Kelvara4.dat").c_str(), 0644));
+    ASSERT_EQ(0, mkfifo((dir.path() / "n4.dat").c_str(), 0644));
+    PipePeer writer(dir.path() / "Kelvara4.dat", parameters);
+    PipePeer reader(dir.path() / "n4.dat", nullptr, dir.path() / "copy.dat");
+    // Ten seconds at most: a run that waits for itself is ended with status 124.
+    const RunResult result =
+        runProgram(dir.path(), {"10", KELVARA4_BINARY}, "", "/usr/bin/timeout");
+    EXPECT_EQ(expected.status, result.status);
+    EXPECT_EQ(expected.out, result.out);
+    EXPECT_EQ(expected.err, result.err);
+    EXPECT_EQ(0, writer.wait());
+    EXPECT_EQ(readFile(fromFile.path() / "Kelvara4Err"), readFile(dir.path() / "Kelvara4Err"));
+    if (parameters == &whole) {
+      EXPECT_EQ(0, reader.wait());
+      EXPECT_EQ(readFile(fromFile.path() / "n4.dat"), readFile(dir.path() / "copy.dat"));
+    }
+  }
 }
 
 // A report or initial-data file name that is a link to an input file would make the run
