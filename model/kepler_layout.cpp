@@ -158,6 +158,8 @@ template <typename Lanes, int kVectors>
 
 void turnBodiesTwoLanes(RunState& run) { turnBodies<Lanes2, 3>(run); }
 
+// Wider lanes where the processor family has them; elsewhere the two-lane code serves.
+#if defined(__x86_64__) || defined(__i386__)
 __attribute__((target("avx"))) void turnBodiesFourLanes(RunState& run) {
   turnBodies<Lanes4, 3>(run);
 }
@@ -165,6 +167,10 @@ __attribute__((target("avx"))) void turnBodiesFourLanes(RunState& run) {
 __attribute__((target("avx512f"))) void turnBodiesEightLanes(RunState& run) {
   turnBodies<Lanes8, 3>(run);
 }
+#else
+void turnBodiesFourLanes(RunState& run) { turnBodiesTwoLanes(run); }
+void turnBodiesEightLanes(RunState& run) { turnBodiesTwoLanes(run); }
+#endif
 
 // Slot N + 1 turned 1 .. N times, each result kept in the slot below, as the last passes
 // leave the work table.
@@ -187,8 +193,10 @@ void turnLastSlot(RunState& run) {
 }  // namespace
 
 TurnLanes widestTurnLanes() {
+#if defined(__x86_64__) || defined(__i386__)
   if (__builtin_cpu_supports("avx512f")) return TurnLanes::Eight;
   if (__builtin_cpu_supports("avx")) return TurnLanes::Four;
+#endif
   return TurnLanes::Two;
 }
 
