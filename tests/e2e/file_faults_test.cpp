@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -164,11 +166,13 @@ TEST(FileFaults, LongerEarlierOutputFilesHoldExactlyTheNewRecords) {
 }
 
 // A process at the other end of a named pipe: it writes `text` into the pipe and closes it,
-// or, when `text` is null, reads the pipe to its end into the file `copy`. Killed, if still
-// there, when the test ends, and ended by an alarm after twenty seconds in any case.
+// or, when `text` is null, reads the pipe into the file `copy` until its end or until it has
+// `limit` bytes, and then closes it. Killed, if still there, when the test ends, and ended by
+// an alarm after twenty seconds in any case.
 class PipePeer {
  public:
-  PipePeer(const fs::path& pipe, const std::string* text, const fs::path& copy = {}) {
+  PipePeer(const fs::path& pipe, const std::string* text, const fs::path& copy = {},
+           size_t limit = SIZE_MAX) {
     pid_ = fork();
     if (pid_ != 0) return;
     alarm(20);  // a peer left waiting for a partner that never comes ends all the same
@@ -183,11 +187,13 @@ class PipePeer {
     const int out = open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0) _exit(1);
     char buffer[4096];
-    ssize_t n;
-    while ((n = read(in, buffer, sizeof buffer)) > 0) {
+    ssize_t n = 0;
+    for (size_t copied = 0; copied < limit; copied += static_cast<size_t>(n)) {
+      n = read(in, buffer, std::min(sizeof buffer, limit - copied));
+      if (n <= 0) break;
       if (write(out, buffer, static_cast<size_t>(n)) != n) _exit(1);
     }
-    _exit(n == 0 && close(out) == 0 ? 0 : 1);
+    _exit(n >= 0 && close(out) == 0 ? 0 : 1);
   }
   ~PipePeer() {
     if (pid_ > 0 && !waited_) {
@@ -244,6 +250,24 @@ TEST(FileFaults, NamedPipesAreReadAndWrittenLikeFiles) {
       EXPECT_EQ(readFile(fromFile.path() / "n4.dat"), readFile(dir.path() / "copy.dat"));
     }
   }
+}
+
+// A reader that leaves a named pipe early makes the run's next write to it fail: the run
+// stops with a message naming the file and the cause, and the report is not written.
+TEST(FileFaults, ReaderLeavingAPipeStopsTheRunWithAMessage) {
+  TempDir dir;
+  writeFile(dir.path() / "Kelvara4.dat", readFile(kCases / "periN1000" / "Kelvara4.dat"));
+  ASSERT_EQ(0, mkfifo((dir.path() / "n1000.dat").c_str(), 0644));
+  // The file is some 300 KiB, more than a pipe holds: a write comes after the reader is gone.
+  PipePeer reader(dir.path() / "n1000.dat", nullptr, dir.path() / "copy.dat", 100);
+  const RunResult result = runProgram(dir.path(), {"10", KELVARA4_BINARY}, "", "/usr/bin/timeout");
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("", result.out);
+  EXPECT_EQ("kelvara4: cannot write file 'n1000.dat': Broken pipe\n", result.err);
+  EXPECT_EQ(0, reader.wait());
+  EXPECT_EQ(expectedFile("periN1000", "n1000.dat").substr(0, 100),
+            readFile(dir.path() / "copy.dat"));
+  EXPECT_FALSE(fs::exists(dir.path() / "Kelvara4Err"));
 }
 
 // A report or initial-data file name that is a link to an input file would make the run
