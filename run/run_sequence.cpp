@@ -28,8 +28,10 @@ void setName(Name12& field, std::string_view value) {
 // The run state is a few hundred kilobytes of zero pages, nearly all of which a run touches.
 // Taken one small page at a time, the first touch of each page costs the system more than the
 // computation done in it. So the run state has a block of its own, aligned and sized for one
-// large page: the system is asked to back it with one, and to map it in one call. Both are
-// only requests; where the system does not know them, pages come as before.
+// large page: the system is asked to back the block with one, and to map the run state's part
+// of it in one call (which maps the whole large page where there is one, and only the small
+// pages the run state spans where there is not). Both are only requests; where the system
+// does not know them, pages come one at a time as before.
 constexpr size_t kLargePage = size_t{2} << 20;
 struct alignas(kLargePage) RunStorage {
   RunState run;
@@ -41,7 +43,9 @@ void mapRunStorage(RunStorage& storage) {
   (void)::madvise(&storage, sizeof storage, MADV_HUGEPAGE);
 #endif
 #ifdef MADV_POPULATE_WRITE
-  (void)::madvise(&storage, sizeof storage, MADV_POPULATE_WRITE);
+  const size_t pageSize = 4096;  // the smallest page there is; a larger one is a multiple
+  const size_t used = (sizeof(RunState) + pageSize - 1) / pageSize * pageSize;
+  (void)::madvise(&storage, used, MADV_POPULATE_WRITE);
 #endif
 }
 

@@ -52,9 +52,10 @@ class ScratchDir {
 TEST(FileChannelBuffer, WritesRecordsOfEveryLengthWholeAndInOrder) {
   ScratchDir dir;
   const std::string path = dir.file("records.dat");
-  // Lengths around the buffer size (16 KiB with the line end), far beyond it, and runs of
-  // short records that fill the buffer exactly and one byte past it.
-  std::vector<size_t> lengths = {0, 1, 79, 65534, 65533, 65535, 65536, 300000, 5, 0};
+  // Lengths around the buffer size (16 KiB with the line end) and around four times that, far
+  // beyond it, and runs of short records across many buffer boundaries.
+  std::vector<size_t> lengths = {0,     1,     79,    16381, 16382,  16383, 16384,
+                                 65533, 65534, 65535, 65536, 300000, 5,     0};
   for (int k = 0; k < 2000; ++k) lengths.push_back(78);
   for (int k = 0; k < 1000; ++k) lengths.push_back(static_cast<size_t>(k % 97));
   std::string expected;
